@@ -1,0 +1,29 @@
+#include "dsp/frame/backend_selection.h"
+
+#include "dsp/frame/cpu_detection.h"
+
+namespace ve32 {
+
+int selectBackendCode(uint32_t flags) {
+    switch (flags & 7u) {
+        case 1:
+            return kFpuBackendCode;
+        case 2:
+            return kMmxBackendCode;
+        default:
+            return (cpuHasCpuid() != 0 && cpuHasMmx() != 0) ? kMmxBackendCode : kFpuBackendCode;
+    }
+}
+
+const Backend* backendFor(int code) {
+#if VE32_HAVE_MMX_BACKEND
+    return code == kMmxBackendCode ? &mmxBackend() : &fpuBackend();
+#else
+    // Until the packed back-end can build its components, every engine gets the floating-point
+    // one, whatever was asked.
+    (void)code;
+    return &fpuBackend();
+#endif
+}
+
+}  // namespace ve32
