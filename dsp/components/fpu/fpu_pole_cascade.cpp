@@ -33,6 +33,7 @@ void runSections(float* samples, int32_t count, const float* coefficients, float
     int32_t n = 0;
     if (count % 2 != 0) {
         float x = samples[0];
+#pragma GCC unroll 4
         for (int s = 0; s < kSections; ++s) {
             const double y = x - (c2[s] * p2[s] + c1[s] * p1[s]);
             p2[s] = p1[s];
@@ -45,6 +46,7 @@ void runSections(float* samples, int32_t count, const float* coefficients, float
     for (; n + 1 < count; n += 2) {
         float x0 = samples[n];
         float x1 = samples[n + 1];
+#pragma GCC unroll 4
         for (int s = 0; s < kSections; ++s) {
             const double y0 = (x0 - c2[s] * p2[s]) - c1[s] * p1[s];
             const double y1 = (x1 - c2[s] * p1[s]) - c1[s] * y0;

@@ -30,6 +30,7 @@ void runSections(float* samples, int32_t count, const float* coefficients, float
     }
     for (int32_t n = 0; n < count; ++n) {
         float x = samples[n];
+#pragma GCC unroll 4
         for (int s = 0; s < kSections; ++s) {
             const double w = x - (a1[s] * w1[s] + a2[s] * w2[s]);
             const double y = (b1[s] * w1[s] + b2[s] * w2[s]) + w;

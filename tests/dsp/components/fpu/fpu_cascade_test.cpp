@@ -230,6 +230,50 @@ TEST(FpuPoleCascade, BitExactOperationOrderOverOddAndEvenBlocks) {
     }
 }
 
+// The grouping of the section equations shows when a large history term cancels the input: with
+// c1 p1 = 2^-30, c2 p2 = 2^30 and x = 2^30, x - (c2 p2 + c1 p1) loses the small term to rounding
+// and gives 0, while (x - c2 p2) - c1 p1 gives -2^-30. An odd block computes its first sample
+// alone with the first grouping; every other sample belongs to a pair.
+TEST(FpuPoleCascade, OddBlockComputesItsFirstSampleAlone) {
+    const float big = std::ldexp(1.0f, 30);
+    const float small = std::ldexp(1.0f, -30);
+    struct Case {
+        int32_t count;
+        float firstOutput;
+    };
+    for (const Case& c : {Case{1, 0.0f}, Case{2, -small}, Case{3, 0.0f}, Case{4, -small}}) {
+        const PolePair pair{1000.0f, 0.5f};
+        FpuPoleCascade cascade(PoleParams{8000, 1.0f, 1, &pair});
+        cascade.coefficients[0] = 1.0f;  // c1
+        cascade.coefficients[1] = 1.0f;  // c2
+        cascade.state[0] = small;        // y(n-1)
+        cascade.state[1] = big;          // y(n-2)
+        cascade.quiet = 0;
+        auto buffer = makeBuffer(4);
+        std::vector<float> block(c.count, 0.0f);
+        block[0] = big;
+        fillBlock(*buffer, block);
+        cascade.process(buffer.get(), c.count);
+        EXPECT_EQ(buffer->storage[0], c.firstOutput) << "block of " << c.count;
+    }
+}
+
+TEST(FpuPoleZeroCascade, FeedbackTermsAreSummedBeforeTheySubtract) {
+    // w = x - (a1 w1 + a2 w2) with a1 w1 = 2^30, a2 w2 = 2^-30, x = 2^30: the small term is lost
+    // in the sum and w = 0; y = (b1 w1 + b2 w2) + w = 0 with b1 = b2 = 0.
+    const std::vector<float> coefficients = {1.0f, 1.0f, 0.0f, 0.0f};
+    FpuPoleZeroCascade cascade(PoleZeroParams{1.0f, 1, coefficients.data()});
+    cascade.state[0] = std::ldexp(1.0f, 30);
+    cascade.state[1] = std::ldexp(1.0f, -30);
+    cascade.quiet = 0;
+    auto buffer = makeBuffer(2);
+    fillBlock(*buffer, {std::ldexp(1.0f, 30)});
+    cascade.process(buffer.get(), 1);
+    EXPECT_EQ(buffer->storage[0], 0.0f);
+    EXPECT_EQ(cascade.state[0], 0.0f);
+    EXPECT_EQ(cascade.state[1], std::ldexp(1.0f, 30));
+}
+
 TEST(FpuPoleCascade, FoldGainMovesTheGainIntoTheBuffer) {
     const PolePair pair{1000.0f, 0.5f};
     const PoleParams params{8000, -4.0f, 1, &pair};
