@@ -1,7 +1,6 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -173,7 +172,6 @@ extern "C" BOOL WINAPI CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
     }
 
     pid_t pid = 0;
-    int startNice = ::getpriority(PRIO_PROCESS, 0);
     int error = spawn(path, arguments, ends[1], pid);
     ::close(ends[1]);
     if (error != 0) {
@@ -187,7 +185,6 @@ extern "C" BOOL WINAPI CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
     process->idleSocket = ends[0];
     auto thread = std::make_shared<ThreadObject>();
     thread->tid = pid;
-    thread->startNice = startNice;
     processInformation->hProcess = insertHandle(process);
     processInformation->hThread = insertHandle(thread);
     processInformation->dwProcessId = DWORD(pid);

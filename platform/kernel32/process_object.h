@@ -26,7 +26,6 @@ struct ProcessObject : KernelObject {
 // A thread: on this host the main thread of a started process, whose id is the process id.
 struct ThreadObject : KernelObject {
     pid_t tid = 0;
-    int startNice = 0;  // the nice value its priority levels are counted from
 };
 
 }  // namespace ve::kernel

@@ -9,25 +9,19 @@
 
 namespace {
 
-// The nice value this process started with: its own priority levels count from there.
-const int processStartNice = ::getpriority(PRIO_PROCESS, 0);
-
 bool isPriorityLevel(int priority) {
     return priority == THREAD_PRIORITY_IDLE || priority == THREAD_PRIORITY_TIME_CRITICAL ||
            (priority >= THREAD_PRIORITY_LOWEST && priority <= THREAD_PRIORITY_HIGHEST);
 }
 
-// Finds the host thread and the nice value its levels count from.
-bool resolveThread(HANDLE thread, pid_t& tid, int& startNice) {
+bool resolveThread(HANDLE thread, pid_t& tid) {
     if (thread == GetCurrentThread()) {
         tid = ::gettid();
-        startNice = processStartNice;
         return true;
     }
     auto object = ve::kernel::findHandleOf<ve::kernel::ThreadObject>(thread);
     if (!object) return false;
     tid = object->tid;
-    startNice = object->startNice;
     return true;
 }
 
@@ -35,8 +29,7 @@ bool resolveThread(HANDLE thread, pid_t& tid, int& startNice) {
 
 extern "C" BOOL WINAPI SetThreadPriority(HANDLE thread, int priority) {
     pid_t tid;
-    int startNice;
-    if (!resolveThread(thread, tid, startNice)) {
+    if (!resolveThread(thread, tid)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
@@ -44,10 +37,10 @@ extern "C" BOOL WINAPI SetThreadPriority(HANDLE thread, int priority) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    // Idle and time-critical are the ends of the range; the others are steps from the start.
+    // Idle and time-critical are the ends of the host's range; the others are steps from nice 0.
     int nice = priority == THREAD_PRIORITY_IDLE            ? 19
                : priority == THREAD_PRIORITY_TIME_CRITICAL ? -20
-                                                           : std::clamp(startNice - priority, -20, 19);
+                                                           : -priority;
     if (::setpriority(PRIO_PROCESS, id_t(tid), nice) != 0) {
         SetLastError(errno == ESRCH ? ERROR_INVALID_HANDLE : ERROR_ACCESS_DENIED);
         return FALSE;
@@ -57,8 +50,7 @@ extern "C" BOOL WINAPI SetThreadPriority(HANDLE thread, int priority) {
 
 extern "C" int WINAPI GetThreadPriority(HANDLE thread) {
     pid_t tid;
-    int startNice;
-    if (!resolveThread(thread, tid, startNice)) {
+    if (!resolveThread(thread, tid)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return THREAD_PRIORITY_ERROR_RETURN;
     }
@@ -68,8 +60,7 @@ extern "C" int WINAPI GetThreadPriority(HANDLE thread) {
         SetLastError(ERROR_INVALID_HANDLE);
         return THREAD_PRIORITY_ERROR_RETURN;
     }
-    int steps = startNice - nice;
-    if (steps > THREAD_PRIORITY_HIGHEST) return THREAD_PRIORITY_TIME_CRITICAL;
-    if (steps < THREAD_PRIORITY_LOWEST) return THREAD_PRIORITY_IDLE;
-    return steps;
+    if (nice >= 19) return THREAD_PRIORITY_IDLE;
+    if (nice <= -20) return THREAD_PRIORITY_TIME_CRITICAL;
+    return std::clamp(-nice, THREAD_PRIORITY_LOWEST, THREAD_PRIORITY_HIGHEST);
 }

@@ -14,10 +14,12 @@
 // Exit codes. A process that ended normally reports its exit status; one ended by a signal reports
 // 128 + the signal number, as the host's shells do. STILL_ACTIVE while it runs.
 //
-// Thread priorities. The levels map onto the host's nice values, one nice step per level, relative
-// to the nice value the thread's process started with: THREAD_PRIORITY_HIGHEST is two steps above
-// it. Raising a thread above its start needs the host's privilege to do so; without it the call
-// fails with ERROR_ACCESS_DENIED and the priority stays as it was.
+// Thread priorities. The normal priority class is the host's nice value 0, and each level is one
+// nice step from it: THREAD_PRIORITY_HIGHEST is nice -2, THREAD_PRIORITY_LOWEST nice 2; idle and
+// time-critical are the ends of the host's range, 19 and -20. A nice value between the steps reads
+// as the nearest level. Raising a thread above nice 0 needs the host's privilege to do so (root, or
+// CAP_SYS_NICE, or a large enough RLIMIT_NICE); without it the call fails with ERROR_ACCESS_DENIED
+// and the priority stays as it was.
 
 #include <cstring>
 

@@ -9,7 +9,6 @@
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 
 namespace ve::desktop {
@@ -167,9 +166,9 @@ std::optional<std::string> readFile(const std::string& path) {
     return content;
 }
 
-bool writeFileAtomically(const std::string& path, std::string_view content) {
+bool writeFileAtomically(const std::string& path, std::string_view content, unsigned mode) {
     std::string temporary = path + ".new-" + std::to_string(::getpid());
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
     if (fd < 0) return false;
     size_t written = 0;
     while (written < content.size()) {

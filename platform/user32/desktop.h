@@ -60,7 +60,7 @@ std::vector<std::string> splitLines(std::string_view text);
 
 std::optional<std::string> readFile(const std::string& path);
 // Replaces the file whole; false when it could not be written.
-bool writeFileAtomically(const std::string& path, std::string_view content);
+bool writeFileAtomically(const std::string& path, std::string_view content, unsigned mode = 0600);
 // Appends one record in a single write, so concurrent writers do not interleave.
 bool appendRecord(const std::string& path, std::string_view record);
 

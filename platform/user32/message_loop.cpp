@@ -22,22 +22,19 @@ bool inRange(UINT message, UINT first, UINT last) {
     return (first == 0 && last == 0) || (message >= first && message <= last);
 }
 
+// Read at every SetTimer, so that a test can choose it before setting its timers.
 double timerScale() {
-    static const double scale = [] {
-        const char* text = std::getenv("VE_TIMER_SCALE");
-        if (text == nullptr || *text == '\0') return 1.0;
-        char* end = nullptr;
-        double value = std::strtod(text, &end);
-        if (end == text || *end != '\0' || !(value > 0.0 && value <= 1000.0)) {
-            std::fprintf(stderr,
-                         "VE_TIMER_SCALE=\"%s\" ignored: expected a factor above 0 and at most "
-                         "1000\n",
-                         text);
-            return 1.0;
-        }
-        return value;
-    }();
-    return scale;
+    const char* text = std::getenv("VE_TIMER_SCALE");
+    if (text == nullptr || *text == '\0') return 1.0;
+    char* end = nullptr;
+    double value = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !(value > 0.0 && value <= 1000.0)) {
+        std::fprintf(stderr,
+                     "VE_TIMER_SCALE=\"%s\" ignored: expected a factor above 0 and at most 1000\n",
+                     text);
+        return 1.0;
+    }
+    return value;
 }
 
 void fill(MSG& out, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
