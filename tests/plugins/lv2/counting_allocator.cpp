@@ -27,9 +27,11 @@ long countedReleases() { return releases; }
 
 #if defined(__SANITIZE_ADDRESS__)
 
-#include <sanitizer/allocator_interface.h>
+// The sanitizer owns malloc; it reports every allocation and release to these hooks. (GCC does
+// not ship the header that declares the installer, so it is declared here.)
+extern "C" int __sanitizer_install_malloc_and_free_hooks(
+    void (*mallocHook)(const volatile void*, std::size_t), void (*freeHook)(const volatile void*));
 
-// The sanitizer owns malloc; it reports every allocation and release to these hooks.
 namespace {
 void mallocHook(const volatile void*, std::size_t) { ve::lv2::testing::noteAllocation(); }
 void freeHook(const volatile void* pointer) { ve::lv2::testing::noteRelease(pointer); }
