@@ -190,6 +190,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     windowClass.hInstance = instance;
     windowClass.lpszClassName = "KO16";
     if (!RegisterClassA(&windowClass)) return 1;
+    // The popup has a class of its own, as a dialog box would, so that only the main window
+    // answers to the class "KO16".
+    windowClass.lpszClassName = "KO16 Popup";
+    if (!RegisterClassA(&windowClass)) return 1;
 
     if (!options.noWindow) {
         mainWindow = CreateWindowExA(0, "KO16", "Ko", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
@@ -197,7 +201,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
         if (mainWindow == NULL) return 1;
         journal("window 0x%lX", (unsigned long)(uintptr_t)mainWindow);
         if (options.popup) {
-            HWND popup = CreateWindowExA(0, "KO16", "Ko settings", WS_POPUP | WS_CAPTION | WS_VISIBLE,
+            HWND popup = CreateWindowExA(0, "KO16 Popup", "Ko settings", WS_POPUP | WS_CAPTION | WS_VISIBLE,
                                          CW_USEDEFAULT, CW_USEDEFAULT, 200, 100, mainWindow, NULL,
                                          instance, NULL);
             journal("popup 0x%lX", (unsigned long)(uintptr_t)popup);
