@@ -16,14 +16,7 @@ int selectBackendCode(uint32_t flags) {
 }
 
 const Backend* backendFor(int code) {
-#if VE32_HAVE_MMX_BACKEND
     return code == kMmxBackendCode ? &mmxBackend() : &fpuBackend();
-#else
-    // Until the packed back-end can build its components, every engine gets the floating-point
-    // one, whatever was asked.
-    (void)code;
-    return &fpuBackend();
-#endif
 }
 
 }  // namespace ve32
