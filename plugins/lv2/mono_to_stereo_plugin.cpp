@@ -122,7 +122,9 @@ void MonoToStereoPlugin::processChunk(uint32_t offset, uint32_t frames) {
     if (fade_.bypassed()) m2sReset(engine_);
 }
 
-MonoToStereoPlugin* self(LV2_Handle handle) { return static_cast<MonoToStereoPlugin*>(handle); }
+MonoToStereoPlugin* self(LV2_Handle handle) {
+    return static_cast<MonoToStereoPlugin*>(handle);
+}
 
 LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*,
                        const LV2_Feature* const* features) {
@@ -138,17 +140,29 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*,
     return plugin;
 }
 
-void connectPort(LV2_Handle handle, uint32_t index, void* data) { self(handle)->connect(index, data); }
-void activate(LV2_Handle handle) { self(handle)->activate(); }
-void run(LV2_Handle handle, uint32_t frames) { self(handle)->run(frames); }
-void cleanup(LV2_Handle handle) { delete self(handle); }
-const void* extensionData(const char*) { return nullptr; }
+void connectPort(LV2_Handle handle, uint32_t index, void* data) {
+    self(handle)->connect(index, data);
+}
+void activate(LV2_Handle handle) {
+    self(handle)->activate();
+}
+void run(LV2_Handle handle, uint32_t frames) {
+    self(handle)->run(frames);
+}
+void cleanup(LV2_Handle handle) {
+    delete self(handle);
+}
+const void* extensionData(const char*) {
+    return nullptr;
+}
 
-const LV2_Descriptor kDescriptor{kMonoToStereoUri, instantiate, connectPort, activate,
-                                 run,              nullptr,     cleanup,     extensionData};
+const LV2_Descriptor kDescriptor{kMonoToStereoUri, instantiate, connectPort,  activate, run,
+                                 nullptr,          cleanup,     extensionData};
 
 }  // namespace
 
-const LV2_Descriptor* monoToStereoDescriptor() { return &kDescriptor; }
+const LV2_Descriptor* monoToStereoDescriptor() {
+    return &kDescriptor;
+}
 
 }  // namespace ve::lv2

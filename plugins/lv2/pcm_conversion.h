@@ -18,6 +18,8 @@ inline int16_t floatToPcm16(float sample) {
     return static_cast<int16_t>(std::lrint(scaled));
 }
 
-inline float pcm16ToFloat(int16_t sample) { return static_cast<float>(sample) * (1.0f / 32768.0f); }
+inline float pcm16ToFloat(int16_t sample) {
+    return static_cast<float>(sample) * (1.0f / 32768.0f);
+}
 
 }  // namespace ve::lv2

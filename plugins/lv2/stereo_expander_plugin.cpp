@@ -121,7 +121,8 @@ private:
     InputDelayLines delayLines_;
 
     BypassFade fade_;
-    bool started_ = false;  // the first block after activation takes the bypass state without a fade
+    // The first block after activation takes the bypass state without a fade.
+    bool started_ = false;
 
     int16_t pcm_[2 * kChunkFrames];
     float dry_[2][kChunkFrames];
@@ -241,7 +242,7 @@ void StereoExpanderPlugin::requestEngine(const ExpanderConfig& config) {
         return;
     }
     if (openPending_.load(std::memory_order_acquire)) return;  // one engine at a time
-    if (openFailed_ && config == failedConfig_) return;         // do not retry in every block
+    if (openFailed_ && config == failedConfig_) return;        // do not retry in every block
     const WorkMessage message{WorkMessage::kOpen, -1, config};
     // Pending before scheduling: a host may run the worker and deliver its answer inside the call.
     openPending_.store(true, std::memory_order_release);
@@ -284,7 +285,9 @@ LV2_Worker_Status StereoExpanderPlugin::work(LV2_Worker_Respond_Function respond
             }
             if (respond(handle, sizeof reply, &reply) != LV2_WORKER_SUCCESS) {
                 // The answer is lost: take the engine back and let run() ask again.
-                if (reply.kind == WorkMessage::kOpened) veClose(parking_.exchange(reply.slot, nullptr));
+                if (reply.kind == WorkMessage::kOpened) {
+                    veClose(parking_.exchange(reply.slot, nullptr));
+                }
                 openPending_.store(false, std::memory_order_release);
             }
             return LV2_WORKER_SUCCESS;
@@ -382,7 +385,9 @@ void StereoExpanderPlugin::processChunk(uint32_t offset, uint32_t frames) {
     if (fade_.bypassed()) restartEngine();
 }
 
-StereoExpanderPlugin* self(LV2_Handle handle) { return static_cast<StereoExpanderPlugin*>(handle); }
+StereoExpanderPlugin* self(LV2_Handle handle) {
+    return static_cast<StereoExpanderPlugin*>(handle);
+}
 
 LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*,
                        const LV2_Feature* const* features) {
@@ -398,10 +403,18 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*,
     return plugin;
 }
 
-void connectPort(LV2_Handle handle, uint32_t index, void* data) { self(handle)->connect(index, data); }
-void activate(LV2_Handle handle) { self(handle)->activate(); }
-void run(LV2_Handle handle, uint32_t frames) { self(handle)->run(frames); }
-void cleanup(LV2_Handle handle) { delete self(handle); }
+void connectPort(LV2_Handle handle, uint32_t index, void* data) {
+    self(handle)->connect(index, data);
+}
+void activate(LV2_Handle handle) {
+    self(handle)->activate();
+}
+void run(LV2_Handle handle, uint32_t frames) {
+    self(handle)->run(frames);
+}
+void cleanup(LV2_Handle handle) {
+    delete self(handle);
+}
 
 LV2_Worker_Status work(LV2_Handle handle, LV2_Worker_Respond_Function respond,
                        LV2_Worker_Respond_Handle respondHandle, uint32_t size, const void* data) {
@@ -417,11 +430,13 @@ const void* extensionData(const char* uri) {
     return std::strcmp(uri, LV2_WORKER__interface) == 0 ? &worker : nullptr;
 }
 
-const LV2_Descriptor kDescriptor{kStereoExpanderUri, instantiate, connectPort, activate,
-                                 run,                nullptr,     cleanup,     extensionData};
+const LV2_Descriptor kDescriptor{
+    kStereoExpanderUri, instantiate, connectPort, activate, run, nullptr, cleanup, extensionData};
 
 }  // namespace
 
-const LV2_Descriptor* stereoExpanderDescriptor() { return &kDescriptor; }
+const LV2_Descriptor* stereoExpanderDescriptor() {
+    return &kDescriptor;
+}
 
 }  // namespace ve::lv2

@@ -18,10 +18,18 @@ void noteRelease(const volatile void* pointer) {
 
 }  // namespace
 
-void armAllocationCounter() { armed = true; }
-void disarmAllocationCounter() { armed = false; }
-long countedAllocations() { return allocations; }
-long countedReleases() { return releases; }
+void armAllocationCounter() {
+    armed = true;
+}
+void disarmAllocationCounter() {
+    armed = false;
+}
+long countedAllocations() {
+    return allocations;
+}
+long countedReleases() {
+    return releases;
+}
 
 }  // namespace ve::lv2::testing
 
@@ -29,12 +37,17 @@ long countedReleases() { return releases; }
 
 // The sanitizer owns malloc; it reports every allocation and release to these hooks. (GCC does
 // not ship the header that declares the installer, so it is declared here.)
-extern "C" int __sanitizer_install_malloc_and_free_hooks(
-    void (*mallocHook)(const volatile void*, std::size_t), void (*freeHook)(const volatile void*));
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*mallocHook)(const volatile void*,
+                                                                            std::size_t),
+                                                         void (*freeHook)(const volatile void*));
 
 namespace {
-void mallocHook(const volatile void*, std::size_t) { ve::lv2::testing::noteAllocation(); }
-void freeHook(const volatile void* pointer) { ve::lv2::testing::noteRelease(pointer); }
+void mallocHook(const volatile void*, std::size_t) {
+    ve::lv2::testing::noteAllocation();
+}
+void freeHook(const volatile void* pointer) {
+    ve::lv2::testing::noteRelease(pointer);
+}
 const int hooksInstalled = __sanitizer_install_malloc_and_free_hooks(mallocHook, freeHook);
 }  // namespace
 

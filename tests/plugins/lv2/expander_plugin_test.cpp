@@ -78,7 +78,8 @@ TEST(StereoExpanderPlugin, GainChangesApplyFromTheNextBlock) {
         LibraryExpander library(44100, steps[0]);
         size_t done = 0;
         for (size_t i = 0; i < changeFrames.size(); ++i) {
-            library.processBlocks(material.interleaved, reference, out.blocks, done, changeFrames[i]);
+            library.processBlocks(material.interleaved, reference, out.blocks, done,
+                                  changeFrames[i]);
             library.setGains(steps[i + 1]);
             done = changeFrames[i];
         }
@@ -122,7 +123,8 @@ TEST(StereoExpanderPlugin, EngineChangesRestartTheExpander) {
             LibraryExpander before(44100, c.before);
             before.processBlocks(material.interleaved, reference, out.blocks, 0, changeFrame);
             before.setGains(c.after);
-            before.processBlocks(material.interleaved, reference, out.blocks, changeFrame, switchFrame);
+            before.processBlocks(material.interleaved, reference, out.blocks, changeFrame,
+                                 switchFrame);
             LibraryExpander after(44100, c.after);
             after.processBlocks(material.interleaved, reference, out.blocks, switchFrame, kFrames);
             EXPECT_TRUE(matchesPcm(out, reference, 0, kFrames));
@@ -188,8 +190,7 @@ TEST(StereoExpanderPlugin, BypassCrossfadesAndReenablingStartsFromSilence) {
         EXPECT_TRUE(matchesPcm(out, running, 0, disabledAt));
         EXPECT_TRUE(std::equal(out.left.begin() + disabledAt + fade, out.left.begin() + enabledAt,
                                material.leftFloat.begin() + disabledAt + fade));
-        EXPECT_TRUE(std::equal(out.right.begin() + disabledAt + fade,
-                               out.right.begin() + enabledAt,
+        EXPECT_TRUE(std::equal(out.right.begin() + disabledAt + fade, out.right.begin() + enabledAt,
                                material.rightFloat.begin() + disabledAt + fade));
         EXPECT_TRUE(matchesPcm(out, restarted, enabledAt + fade, kFrames));
 
@@ -308,9 +309,14 @@ TEST(StereoExpanderPlugin, ThreadedWorkerEndsWithTheLastSettings) {
         rig, material,
         [&](size_t first, uint32_t) {
             if (first < 40000) {
-                last = {static_cast<float>(first % 7), -1.0f, 0.0f, 0.0f,
-                        static_cast<int>(first % 50), static_cast<int>(first % 3),
-                        static_cast<int>(first / 1000 % 2), static_cast<int>(first % 3)};
+                last = {static_cast<float>(first % 7),
+                        -1.0f,
+                        0.0f,
+                        0.0f,
+                        static_cast<int>(first % 50),
+                        static_cast<int>(first % 3),
+                        static_cast<int>(first / 1000 % 2),
+                        static_cast<int>(first % 3)};
                 applySettings(rig, last);
             } else if (first < 50000) {
                 rig.host.settleWorker();  // the answer is delivered before the next block

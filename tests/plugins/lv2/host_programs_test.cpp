@@ -34,7 +34,8 @@ CommandResult runCommand(const std::string& command) {
     if (pipe == nullptr) return {-1, "cannot start: " + command};
     std::string output;
     char buffer[4096];
-    while (size_t length = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, length);
+    while (size_t length = std::fread(buffer, 1, sizeof buffer, pipe))
+        output.append(buffer, length);
     const int status = pclose(pipe);
     const int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return {exitCode, output};
@@ -76,7 +77,8 @@ CommandResult lv2apply(const char* uri, const std::string& in, const std::string
 // both treat ':' as a separator, so every ':' of the URI becomes "\\:".
 std::string ffmpegFilter(const char* uri, const Controls& controls) {
     std::string filter = "lv2=p=";
-    for (const char* c = uri; *c != '\0'; ++c) filter += *c == ':' ? std::string("\\\\:") : std::string(1, *c);
+    for (const char* c = uri; *c != '\0'; ++c)
+        filter += *c == ':' ? std::string("\\\\:") : std::string(1, *c);
     for (size_t i = 0; i < controls.size(); ++i) {
         filter += (i == 0 ? ":c=" : "|") + controls[i].first + "=" + number(controls[i].second);
     }
@@ -88,7 +90,8 @@ std::string ffmpegFilter(const char* uri, const Controls& controls) {
 CommandResult ffmpeg(const char* uri, const std::string& in, const std::string& out,
                      const Controls& controls, size_t blockFrames = 0) {
     std::string filters = ffmpegFilter(uri, controls);
-    if (blockFrames != 0) filters = "asetnsamples=n=" + std::to_string(blockFrames) + ":p=0," + filters;
+    if (blockFrames != 0)
+        filters = "asetnsamples=n=" + std::to_string(blockFrames) + ":p=0," + filters;
     return runCommand("ffmpeg -nostdin -hide_banner -loglevel error -y -i " + shellQuoted(in) +
                       " -af " + shellQuoted(filters) + " -c:a pcm_s16le " + shellQuoted(out));
 }
@@ -102,7 +105,8 @@ struct ExpanderCase {
 const ExpanderCase kExpanderCases[] = {
     {"defaults", 44100, {}},
     {"gains and delays", 48000, {6.0f, -4.5f, -2.0f, 1.5f, 10, 3, 0, 0}},
-    {"section shaping, floating point, longest delay", 22050,
+    {"section shaping, floating point, longest delay",
+     22050,
      {3.0f, 0.0f, 0.0f, 0.0f, 0, kMaxInputDelay, 1, VE32_BACKEND_FPU}},
     {"packed 16-bit, quietest spread", 8000, {-60.0f, 2.0f, 0.0f, 0.0f, 1, 0, 0, VE32_BACKEND_MMX}},
 };
@@ -186,13 +190,15 @@ TEST_F(HostPrograms, Lv2infoDescribesBothPlugins) {
         EXPECT_NE(text.find("reported by port " + std::to_string(plugin.latencyPort)),
                   std::string::npos);
         EXPECT_NE(text.find("lv2core#hardRTCapable"), std::string::npos);
-        EXPECT_EQ(text.find("Required Features"), std::string::npos) << "hosts without a feature must load it";
+        EXPECT_EQ(text.find("Required Features"), std::string::npos)
+            << "hosts without a feature must load it";
     }
     const std::string expander = runCommand(std::string("lv2info ") + kStereoExpanderUri).output;
     EXPECT_NE(expander.find("worker#schedule"), std::string::npos);
     EXPECT_NE(expander.find("worker#interface"), std::string::npos);
-    for (const char* point : {"0 = \"Pole pairs\"", "1 = \"Second-order section\"", "0 = \"Automatic\"",
-                              "1 = \"Floating point\"", "2 = \"Packed 16-bit\""}) {
+    for (const char* point :
+         {"0 = \"Pole pairs\"", "1 = \"Second-order section\"", "0 = \"Automatic\"",
+          "1 = \"Floating point\"", "2 = \"Packed 16-bit\""}) {
         EXPECT_NE(expander.find(point), std::string::npos) << point;
     }
 }
@@ -243,7 +249,8 @@ TEST_F(HostPrograms, Lv2applyMonoToStereoOutputEqualsTheLibrary) {
     for (int rate : {11025, 44100}) {
         SCOPED_TRACE(rate);
         writeWavFloat(file("mono.wav"), rate, 1, toFloat(in));
-        const CommandResult result = lv2apply(kMonoToStereoUri, file("mono.wav"), file("out.wav"), {});
+        const CommandResult result =
+            lv2apply(kMonoToStereoUri, file("mono.wav"), file("out.wav"), {});
         ASSERT_EQ(result.exitCode, 0) << result.output;
         const WavFloat out = readWavFloat(file("out.wav"));
         ASSERT_EQ(out.channels, 2);
@@ -259,8 +266,9 @@ TEST_F(HostPrograms, Lv2applyBypassLeavesTheSignalUnchanged) {
         stereo[2 * t + 1] = -0.5f * mono[t] + 3e-7f;
     }
     writeWavFloat(file("stereo.wav"), 48000, 2, stereo);
-    CommandResult result = lv2apply(kStereoExpanderUri, file("stereo.wav"), file("out.wav"),
-                                    {{"enabled", 0.0f}, {"spread", 6.0f}, {"input_delay_l", 30.0f}});
+    CommandResult result =
+        lv2apply(kStereoExpanderUri, file("stereo.wav"), file("out.wav"),
+                 {{"enabled", 0.0f}, {"spread", 6.0f}, {"input_delay_l", 30.0f}});
     ASSERT_EQ(result.exitCode, 0) << result.output;
     EXPECT_EQ(readWavFloat(file("out.wav")).samples, stereo);
 
@@ -280,7 +288,8 @@ TEST_F(HostPrograms, Lv2applyGetsARefusalAtAnUnsupportedRate) {
     // then crashes on the refused instance; later versions exit with an error. Either way it
     // fails and the reason is there.)
     writeWavFloat(file("fast.wav"), 96000, 2, std::vector<float>(2000, 0.25f));
-    const CommandResult result = lv2apply(kStereoExpanderUri, file("fast.wav"), file("out.wav"), {});
+    const CommandResult result =
+        lv2apply(kStereoExpanderUri, file("fast.wav"), file("out.wav"), {});
     EXPECT_NE(result.exitCode, 0);
     EXPECT_NE(result.output.find("cannot run at 96000 Hz"), std::string::npos) << result.output;
 }
@@ -291,8 +300,8 @@ TEST_F(HostPrograms, FfmpegExpanderOutputEqualsTheLibrary) {
         for (size_t block : {0, 333, 8192}) {
             SCOPED_TRACE(::testing::Message() << c.name << ", blocks of " << block);
             writeWav16(file("in.wav"), c.rate, 2, in);
-            const CommandResult result = ffmpeg(kStereoExpanderUri, file("in.wav"),
-                                                file("out.wav"), controlsFor(c.settings), block);
+            const CommandResult result = ffmpeg(kStereoExpanderUri, file("in.wav"), file("out.wav"),
+                                                controlsFor(c.settings), block);
             ASSERT_EQ(result.exitCode, 0) << result.output;
             const Wav16 out = readWav16(file("out.wav"));
             EXPECT_EQ(out.rate, c.rate);
@@ -327,7 +336,8 @@ TEST_F(HostPrograms, FfmpegRefusesOtherRatesWithTheReason) {
         for (const char* uri : {kStereoExpanderUri, kMonoToStereoUri}) {
             SCOPED_TRACE(::testing::Message() << uri << " at " << rate);
             const int channels = std::string(uri) == kStereoExpanderUri ? 2 : 1;
-            writeWav16(file("odd.wav"), rate, channels, std::vector<int16_t>(channels * 2000, 1000));
+            writeWav16(file("odd.wav"), rate, channels,
+                       std::vector<int16_t>(channels * 2000, 1000));
             fs::remove(file("out.wav"));
             const CommandResult result = ffmpeg(uri, file("odd.wav"), file("out.wav"), {});
             EXPECT_NE(result.exitCode, 0);
@@ -357,19 +367,23 @@ TEST_F(HostPrograms, InstalledBundleIsSelfContained) {
     // `cmake --install` puts the bundle where LV2 hosts look; the binary brings the library with
     // it and shows the host nothing but its entry point.
     const fs::path prefix = directory_ / "prefix";
-    const CommandResult install = runCommand("cmake --install " + shellQuoted(VE_BUILD_DIR) +
-                                             " --component lv2 --prefix " + shellQuoted(prefix.string()));
+    const CommandResult install =
+        runCommand("cmake --install " + shellQuoted(VE_BUILD_DIR) + " --component lv2 --prefix " +
+                   shellQuoted(prefix.string()));
     ASSERT_EQ(install.exitCode, 0) << install.output;
     const fs::path bundle = prefix / VE_LV2_INSTALL_DIR / "ve.lv2";
-    for (const char* name : {"manifest.ttl", "stereo_expander.ttl", "mono_to_stereo.ttl", "ve_lv2.so"}) {
+    for (const char* name :
+         {"manifest.ttl", "stereo_expander.ttl", "mono_to_stereo.ttl", "ve_lv2.so"}) {
         EXPECT_TRUE(fs::exists(bundle / name)) << (bundle / name);
     }
 
-    const CommandResult symbols = runCommand("nm -D --defined-only " + shellQuoted((bundle / "ve_lv2.so").string()));
+    const CommandResult symbols =
+        runCommand("nm -D --defined-only " + shellQuoted((bundle / "ve_lv2.so").string()));
     ASSERT_EQ(symbols.exitCode, 0) << symbols.output;
     std::istringstream lines(symbols.output);
     std::vector<std::string> exported;
-    for (std::string line; std::getline(lines, line);) exported.push_back(line.substr(line.rfind(' ') + 1));
+    for (std::string line; std::getline(lines, line);)
+        exported.push_back(line.substr(line.rfind(' ') + 1));
     EXPECT_EQ(exported, std::vector<std::string>{"lv2_descriptor"}) << symbols.output;
 
     const std::vector<int16_t> in = stereoMaterial(4000);
@@ -379,7 +393,8 @@ TEST_F(HostPrograms, InstalledBundleIsSelfContained) {
         " lv2apply -i " + shellQuoted(file("in.wav")) + " -o " + shellQuoted(file("out.wav")) +
         " " + kStereoExpanderUri);
     ASSERT_EQ(result.exitCode, 0) << result.output;
-    EXPECT_EQ(readWavFloat(file("out.wav")).samples, toFloat(expanded(44100, {}, in, kLv2applyBlock)));
+    EXPECT_EQ(readWavFloat(file("out.wav")).samples,
+              toFloat(expanded(44100, {}, in, kLv2applyBlock)));
 }
 
 }  // namespace

@@ -16,8 +16,8 @@ const WorkerMode kModes[] = {WorkerMode::kNone, WorkerMode::kDeferred};
 
 TEST(PluginInstantiation, EverySupportedRateInstantiates) {
     for (const char* uri : kPlugins) {
-        for (double rate : {8000.0, 11025.0, 12000.0, 16000.0, 22050.0, 24000.0, 32000.0, 44100.0,
-                            48000.0}) {
+        for (double rate :
+             {8000.0, 11025.0, 12000.0, 16000.0, 22050.0, 24000.0, 32000.0, 44100.0, 48000.0}) {
             for (WorkerMode mode : kModes) {
                 TestHost host(uri, rate, {mode});
                 EXPECT_TRUE(host.instantiated()) << uri << " at " << rate;
@@ -28,7 +28,14 @@ TEST(PluginInstantiation, EverySupportedRateInstantiates) {
 }
 
 TEST(PluginInstantiation, OtherRatesAreRefusedWithAMessageInTheHostLog) {
-    const double rates[] = {0.0, -44100.0, 7999.0, 44000.0, 44100.5, 88200.0, 96000.0, 1e12,
+    const double rates[] = {0.0,
+                            -44100.0,
+                            7999.0,
+                            44000.0,
+                            44100.5,
+                            88200.0,
+                            96000.0,
+                            1e12,
                             std::numeric_limits<double>::quiet_NaN(),
                             std::numeric_limits<double>::infinity()};
     for (const char* uri : kPlugins) {

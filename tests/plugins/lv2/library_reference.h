@@ -44,7 +44,8 @@ public:
         veSetCenter(handle_, settings.center);
         veSetInputScale(handle_, settings.scaleLeft, settings.scaleRight);
     }
-    // Interleaved 16-bit stereo, frames [first, first + count) of `in` into the same range of `out`.
+    // Interleaved 16-bit stereo, frames [first, first + count) of `in` into the same range of
+    // `out`.
     void process(const std::vector<int16_t>& in, std::vector<int16_t>& out, size_t first,
                  size_t count) {
         veProcess16(handle_, in.data() + 2 * first, out.data() + 2 * first,
@@ -70,12 +71,14 @@ private:
 inline std::vector<int16_t> libraryMonoToStereo(int sampleRate, const std::vector<int16_t>& in,
                                                 size_t blockFrames = 0) {
     void* handle = nullptr;
-    if (m2sOpen(&handle, sampleRate, VE32_BACKEND_AUTO) != VE32_OK) throw std::runtime_error("m2sOpen");
+    if (m2sOpen(&handle, sampleRate, VE32_BACKEND_AUTO) != VE32_OK)
+        throw std::runtime_error("m2sOpen");
     std::vector<int16_t> out(2 * in.size());
     const size_t step = blockFrames == 0 ? in.size() : blockFrames;
     for (size_t first = 0; first < in.size(); first += step) {
         const size_t count = std::min(step, in.size() - first);
-        m2sProcess16(handle, in.data() + first, out.data() + 2 * first, static_cast<unsigned>(count));
+        m2sProcess16(handle, in.data() + first, out.data() + 2 * first,
+                     static_cast<unsigned>(count));
     }
     m2sClose(handle);
     return out;

@@ -36,8 +36,8 @@ TEST(MonoToStereoPlugin, MatchesTheLibraryAtEveryRateForAnyBlockLength) {
         MonoToStereoRig rig(rate);
         ASSERT_TRUE(rig.host.instantiated());
         rig.host.activate();
-        EXPECT_TRUE(matchesPcm(runMonoToStereo(rig, inFloat), libraryMonoToStereo(rate, in), 0,
-                               kFrames));
+        EXPECT_TRUE(
+            matchesPcm(runMonoToStereo(rig, inFloat), libraryMonoToStereo(rate, in), 0, kFrames));
     }
 }
 

@@ -14,12 +14,14 @@ inline constexpr uint32_t kMaxBlock = 8192;
 
 // Block lengths a test cycles through: odd sizes, the engine's chunk size and its neighbours, and
 // the largest block a host may use.
-inline const std::vector<uint32_t> kBlockPattern = {1, 2, 7, 64, 1023, 1024, 1025, 13, 4096, 8192, 500};
+inline const std::vector<uint32_t> kBlockPattern = {1,    2,  7,    64,   1023, 1024,
+                                                    1025, 13, 4096, 8192, 500};
 
 class ExpanderRig {
 public:
     ExpanderRig(double sampleRate, HostOptions options = {})
-        : host(kStereoExpanderUri, sampleRate, options), in_(2, std::vector<float>(kMaxBlock)),
+        : host(kStereoExpanderUri, sampleRate, options),
+          in_(2, std::vector<float>(kMaxBlock)),
           out_(2, std::vector<float>(kMaxBlock)) {
         namespace port = expander_port;
         controls[port::kEnabled] = 1.0f;
@@ -55,7 +57,8 @@ private:
 class MonoToStereoRig {
 public:
     MonoToStereoRig(double sampleRate, HostOptions options = {})
-        : host(kMonoToStereoUri, sampleRate, options), in_(kMaxBlock),
+        : host(kMonoToStereoUri, sampleRate, options),
+          in_(kMaxBlock),
           out_(2, std::vector<float>(kMaxBlock)) {
         namespace port = mono_to_stereo_port;
         controls[port::kEnabled] = 1.0f;

@@ -51,8 +51,10 @@ TEST(RealtimeSafety, ExpanderRunNeverTouchesTheHeap) {
             ++block;
             rig.controls[port::kSpread] = static_cast<float>(block % 13) - 6.0f;
             if (block % 3 == 0) rig.controls[port::kCenter] = -static_cast<float>(block % 5);
-            if (block % 4 == 0) rig.controls[port::kInputScaleL] = -0.5f * static_cast<float>(block % 7);
-            if (block % 5 == 0) rig.controls[port::kInputDelayL] = static_cast<float>(block * 37 % 4801);
+            if (block % 4 == 0)
+                rig.controls[port::kInputScaleL] = -0.5f * static_cast<float>(block % 7);
+            if (block % 5 == 0)
+                rig.controls[port::kInputDelayL] = static_cast<float>(block * 37 % 4801);
             if (block % 6 == 0) rig.controls[port::kInputDelayR] = static_cast<float>(block % 9);
             if (block % 7 == 0) rig.controls[port::kShaping] = static_cast<float>(block / 7 % 2);
             if (block % 8 == 0) rig.controls[port::kBackend] = static_cast<float>(block / 8 % 3);

@@ -69,14 +69,15 @@ TestHost::TestHost(const char* uri, double sampleRate, HostOptions options) : op
     }
     features_.push_back(nullptr);
 
-    instance_ = descriptor_->instantiate(descriptor_, sampleRate, VE_LV2_BUNDLE_DIR "/",
-                                         features_.data());
+    instance_ =
+        descriptor_->instantiate(descriptor_, sampleRate, VE_LV2_BUNDLE_DIR "/", features_.data());
     if (instance_ == nullptr) return;
     if (options_.worker != WorkerMode::kNone && descriptor_->extension_data != nullptr) {
         workerInterface_ = static_cast<const LV2_Worker_Interface*>(
             descriptor_->extension_data(LV2_WORKER__interface));
     }
-    if (options_.worker == WorkerMode::kThreaded) workerThread_ = std::thread([this] { workerLoop(); });
+    if (options_.worker == WorkerMode::kThreaded)
+        workerThread_ = std::thread([this] { workerLoop(); });
 }
 
 TestHost::~TestHost() {
@@ -91,7 +92,9 @@ TestHost::~TestHost() {
     if (instance_ != nullptr) descriptor_->cleanup(instance_);
 }
 
-void TestHost::connect(uint32_t port, void* data) { descriptor_->connect_port(instance_, port, data); }
+void TestHost::connect(uint32_t port, void* data) {
+    descriptor_->connect_port(instance_, port, data);
+}
 
 void TestHost::activate() {
     if (descriptor_->activate != nullptr) descriptor_->activate(instance_);
@@ -119,7 +122,8 @@ void TestHost::settleWorker() {
 void TestHost::runJobs() {
     uint32_t size = 0;
     unsigned char data[MessageQueue::kMaxMessage];
-    while (jobs_.pop(&size, data)) workerInterface_->work(instance_, &TestHost::respond, this, size, data);
+    while (jobs_.pop(&size, data))
+        workerInterface_->work(instance_, &TestHost::respond, this, size, data);
 }
 
 void TestHost::deliverResponses() {

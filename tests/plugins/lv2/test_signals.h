@@ -28,7 +28,8 @@ inline std::vector<int16_t> makeChannel(size_t frames, uint32_t seed) {
 // The float form of 16-bit samples that hosts hand a plugin: s / 32768.
 inline std::vector<float> toFloat(const std::vector<int16_t>& samples) {
     std::vector<float> result(samples.size());
-    for (size_t i = 0; i < samples.size(); ++i) result[i] = static_cast<float>(samples[i]) / 32768.0f;
+    for (size_t i = 0; i < samples.size(); ++i)
+        result[i] = static_cast<float>(samples[i]) / 32768.0f;
     return result;
 }
 

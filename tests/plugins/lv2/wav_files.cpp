@@ -13,14 +13,16 @@ SNDFILE* openForWriting(const std::string& path, int rate, int channels, int sub
     info.channels = channels;
     info.format = SF_FORMAT_WAV | subtype;
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (file == nullptr) throw std::runtime_error("cannot write " + path + ": " + sf_strerror(nullptr));
+    if (file == nullptr)
+        throw std::runtime_error("cannot write " + path + ": " + sf_strerror(nullptr));
     return file;
 }
 
 SNDFILE* openForReading(const std::string& path, SF_INFO* info, int subtype) {
     *info = SF_INFO{};
     SNDFILE* file = sf_open(path.c_str(), SFM_READ, info);
-    if (file == nullptr) throw std::runtime_error("cannot read " + path + ": " + sf_strerror(nullptr));
+    if (file == nullptr)
+        throw std::runtime_error("cannot read " + path + ": " + sf_strerror(nullptr));
     if ((info->format & SF_FORMAT_SUBMASK) != subtype) {
         sf_close(file);
         throw std::runtime_error(path + " has another sample format");
@@ -30,7 +32,8 @@ SNDFILE* openForReading(const std::string& path, SF_INFO* info, int subtype) {
 
 }  // namespace
 
-void writeWav16(const std::string& path, int rate, int channels, const std::vector<int16_t>& samples) {
+void writeWav16(const std::string& path, int rate, int channels,
+                const std::vector<int16_t>& samples) {
     SNDFILE* file = openForWriting(path, rate, channels, SF_FORMAT_PCM_16);
     const sf_count_t frames = static_cast<sf_count_t>(samples.size()) / channels;
     const sf_count_t written = sf_writef_short(file, samples.data(), frames);
@@ -38,7 +41,8 @@ void writeWav16(const std::string& path, int rate, int channels, const std::vect
     if (written != frames) throw std::runtime_error("short write to " + path);
 }
 
-void writeWavFloat(const std::string& path, int rate, int channels, const std::vector<float>& samples) {
+void writeWavFloat(const std::string& path, int rate, int channels,
+                   const std::vector<float>& samples) {
     SNDFILE* file = openForWriting(path, rate, channels, SF_FORMAT_FLOAT);
     const sf_count_t frames = static_cast<sf_count_t>(samples.size()) / channels;
     const sf_count_t written = sf_writef_float(file, samples.data(), frames);

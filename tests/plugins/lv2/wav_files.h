@@ -20,9 +20,11 @@ struct WavFloat {
 };
 
 // 16-bit PCM file.
-void writeWav16(const std::string& path, int rate, int channels, const std::vector<int16_t>& samples);
+void writeWav16(const std::string& path, int rate, int channels,
+                const std::vector<int16_t>& samples);
 // 32-bit float file.
-void writeWavFloat(const std::string& path, int rate, int channels, const std::vector<float>& samples);
+void writeWavFloat(const std::string& path, int rate, int channels,
+                   const std::vector<float>& samples);
 // Reads a 16-bit PCM file without any conversion.
 Wav16 readWav16(const std::string& path);
 // Reads a 32-bit float file without any conversion.
