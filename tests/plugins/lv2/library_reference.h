@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "ve32.h"
@@ -66,22 +67,33 @@ private:
     void* handle_ = nullptr;
 };
 
-// Mono in, interleaved stereo out, from a freshly opened engine called with blocks of
-// `blockFrames` (0: one call for everything).
-inline std::vector<int16_t> libraryMonoToStereo(int sampleRate, const std::vector<int16_t>& in,
-                                                size_t blockFrames = 0) {
+// Mono in, interleaved stereo out: frames [from, end) of `in` through a freshly opened engine,
+// one call per block. Blocks are (first frame, length), in order; those starting before `from`
+// are skipped, and their output frames stay 0.
+inline std::vector<int16_t> libraryMonoToStereo(
+    int sampleRate, const std::vector<int16_t>& in,
+    const std::vector<std::pair<size_t, uint32_t>>& blocks, size_t from = 0) {
     void* handle = nullptr;
-    if (m2sOpen(&handle, sampleRate, VE32_BACKEND_AUTO) != VE32_OK)
+    if (m2sOpen(&handle, sampleRate, VE32_BACKEND_AUTO) != VE32_OK) {
         throw std::runtime_error("m2sOpen");
+    }
     std::vector<int16_t> out(2 * in.size());
-    const size_t step = blockFrames == 0 ? in.size() : blockFrames;
-    for (size_t first = 0; first < in.size(); first += step) {
-        const size_t count = std::min(step, in.size() - first);
-        m2sProcess16(handle, in.data() + first, out.data() + 2 * first,
-                     static_cast<unsigned>(count));
+    for (const auto& [first, count] : blocks) {
+        if (first >= from) m2sProcess16(handle, in.data() + first, out.data() + 2 * first, count);
     }
     m2sClose(handle);
     return out;
+}
+
+// The same with blocks of `blockFrames` (0: one call for everything).
+inline std::vector<int16_t> libraryMonoToStereo(int sampleRate, const std::vector<int16_t>& in,
+                                                size_t blockFrames = 0) {
+    const size_t step = blockFrames == 0 ? in.size() : blockFrames;
+    std::vector<std::pair<size_t, uint32_t>> blocks;
+    for (size_t first = 0; first < in.size(); first += step) {
+        blocks.emplace_back(first, static_cast<uint32_t>(std::min(step, in.size() - first)));
+    }
+    return libraryMonoToStereo(sampleRate, in, blocks);
 }
 
 }  // namespace ve::lv2::testing
