@@ -30,6 +30,8 @@ void InputDelayLines::clear() {
 }
 
 void InputDelayLines::process(int16_t* interleaved, uint32_t frames) {
+    // Without delays the lines need not even be kept: a change of delay clears them anyway.
+    if (delays_[0] == 0 && delays_[1] == 0) return;
     for (uint32_t i = 0; i < frames; ++i) {
         for (int ch = 0; ch < 2; ++ch) {
             int16_t* line = lines_[ch].get();

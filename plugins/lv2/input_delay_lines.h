@@ -15,7 +15,8 @@ public:
     bool allocate(int32_t maxDelay);
     // Delays in samples, 0 to the maximum given to allocate.
     void setDelays(int32_t left, int32_t right);
-    // Silences both lines, as a freshly opened engine's delay lines are.
+    // Silences both lines, as a freshly opened engine's delay lines are. Callers clear the lines
+    // whenever the delays change.
     void clear();
     // Delays interleaved stereo samples in place.
     void process(int16_t* interleaved, uint32_t frames);
