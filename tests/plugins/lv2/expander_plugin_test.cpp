@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "tests/plugins/lv2/plugin_test_support.h"
 
@@ -48,6 +49,57 @@ TEST(StereoExpanderPlugin, MatchesTheLibraryForAnyBlockLength) {
             EXPECT_TRUE(matchesPcm(out, reference, 0, kFrames));
         }
     }
+}
+
+TEST(StereoExpanderPlugin, HostSamplesReachTheEngineRoundedAndSaturated) {
+    // x becomes round(x * 32768), ties to even, saturated; NaN becomes silence.
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case {
+        float host;
+        int16_t engine;
+    };
+    const Case cases[] = {
+        {0.5f / 32768, 0},
+        {1.5f / 32768, 2},
+        {2.5f / 32768, 2},
+        {-0.5f / 32768, 0},
+        {-1.5f / 32768, -2},
+        {0.4f / 32768, 0},
+        {-100.6f / 32768, -101},
+        {32766.5f / 32768, 32766},
+        {32767.4f / 32768, 32767},
+        {1.0f, 32767},
+        {-1.0f, -32768},
+        {-1.00002f, -32768},
+        {3.0f, 32767},
+        {inf, 32767},
+        {-inf, -32768},
+        {nan, 0},
+        {1e-30f, 0},
+        {0.25f, 8192},
+    };
+    const size_t frames = 4 * std::size(cases);
+    std::vector<float> left(frames), right(frames);
+    std::vector<int16_t> engineIn(2 * frames);
+    for (size_t t = 0; t < frames; ++t) {
+        const Case& l = cases[t % std::size(cases)];
+        const Case& r = cases[(t * 7 + 3) % std::size(cases)];
+        left[t] = l.host;
+        right[t] = r.host;
+        engineIn[2 * t] = l.engine;
+        engineIn[2 * t + 1] = r.engine;
+    }
+    ExpanderRig rig(44100, {WorkerMode::kNone});
+    rig.controls[port::kSpread] = 6.0f;
+    rig.host.activate();
+    StereoOutput out{std::vector<float>(frames), std::vector<float>(frames), {}};
+    rig.runBlock(left, right, out.left, out.right, 0, static_cast<uint32_t>(frames));
+
+    std::vector<int16_t> reference(2 * frames);
+    LibraryExpander library(44100, {6.0f});
+    library.process(engineIn, reference, 0, frames);
+    EXPECT_TRUE(matchesPcm(out, reference, 0, frames));
 }
 
 TEST(StereoExpanderPlugin, GainChangesApplyFromTheNextBlock) {
