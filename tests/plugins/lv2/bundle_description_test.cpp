@@ -18,7 +18,8 @@ TEST(BundleDescription, TurtleFilesUseTheLv2VocabularyCorrectly) {
     ASSERT_NE(pipe, nullptr);
     std::string output;
     char buffer[4096];
-    while (size_t length = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, length);
+    while (size_t length = std::fread(buffer, 1, sizeof buffer, pipe))
+        output.append(buffer, length);
     const int status = pclose(pipe);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;
     EXPECT_NE(output.find("Found 0 errors"), std::string::npos) << output;
