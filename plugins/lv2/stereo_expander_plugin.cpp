@@ -114,7 +114,7 @@ private:
     std::atomic<bool> openPending_{false};  // cleared by the worker if it cannot respond
     bool openFailed_ = false;               // failedConfig_ could not be opened (out of memory)
     ExpanderConfig failedConfig_;
-    uint32_t unscheduledCloses_ = 0;  // parking slots whose engine still goes to the worker to close
+    uint32_t unscheduledCloses_ = 0;  // slots whose engine still goes to the worker to close
 
     // Without a worker.
     void* prepared_[2][3] = {};  // [shaping][backend]

@@ -24,7 +24,8 @@ constexpr int kRate = 44100;
 const LV2_Descriptor* descriptor(const char* uri) {
     static void* library = dlopen(VE_LV2_BINARY, RTLD_NOW | RTLD_LOCAL);
     if (library == nullptr) throw std::runtime_error("cannot load the plugin binary");
-    auto entry = reinterpret_cast<const LV2_Descriptor* (*)(uint32_t)>(dlsym(library, "lv2_descriptor"));
+    auto entry =
+        reinterpret_cast<const LV2_Descriptor* (*)(uint32_t)>(dlsym(library, "lv2_descriptor"));
     for (uint32_t i = 0; const LV2_Descriptor* d = entry(i); ++i) {
         if (std::strcmp(d->URI, uri) == 0) return d;
     }
@@ -41,7 +42,8 @@ std::vector<float> material(size_t frames, float step) {
 
 std::vector<int16_t> toPcm(const std::vector<float>& samples) {
     std::vector<int16_t> pcm(samples.size());
-    for (size_t i = 0; i < samples.size(); ++i) pcm[i] = static_cast<int16_t>(samples[i] * 32768.0f);
+    for (size_t i = 0; i < samples.size(); ++i)
+        pcm[i] = static_cast<int16_t>(samples[i] * 32768.0f);
     return pcm;
 }
 
@@ -80,7 +82,8 @@ void BM_ExpanderPlugin(benchmark::State& state) {
     d->connect_port(instance, port::kInRight, right.data());
     d->connect_port(instance, port::kOutLeft, outLeft.data());
     d->connect_port(instance, port::kOutRight, outRight.data());
-    for (uint32_t p = port::kEnabled; p < port::kCount; ++p) d->connect_port(instance, p, &controls[p]);
+    for (uint32_t p = port::kEnabled; p < port::kCount; ++p)
+        d->connect_port(instance, p, &controls[p]);
     d->activate(instance);
     for (auto _ : state) {
         d->run(instance, frames);
