@@ -64,7 +64,8 @@ TEST_F(Messages, AFullQueueRefusesInsteadOfBlockingAndKeepsWhatItHolds) {
 TEST_F(Messages, ToAWindowWhoseProcessEndedFail) {
     std::string out = desktop.file("peer.out");
     pid_t peer = spawnProgram({PEER_PROGRAM, "window", "PEER", "peer"}, {}, out);
-    ASSERT_TRUE(waitUntil([&] { return FindWindowA("PEER", nullptr) != nullptr; }));
+    // The peer prints its window's handle once CreateWindowExA has returned.
+    ASSERT_TRUE(waitUntil([&] { return !readText(out).empty(); }));
     HWND window = FindWindowA("peer", "PEER");  // neither class nor title minds the case
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(handleText(window) + "\n", readText(out));
