@@ -13,41 +13,42 @@ ThunkData32 ve_ThunkData32 = {
 namespace {
 
 BOOL attachProcess() {
-  if (moduleState.attached) return TRUE;
-  moduleState.attached = 1;
+    if (moduleState.attached) return TRUE;
+    moduleState.attached = 1;
 
-  char path[256];
-  const DWORD length = SearchPathA(nullptr, libraryFileName, nullptr, sizeof path, path, nullptr);
-  // A path too long for the buffer is reported as its needed size and nothing is written, so it
-  // is as unusable as no path at all.
-  if (length == 0 || length >= sizeof path) return FALSE;
-  moduleState.libraryHandle = LoadLibraryA(path);
-  if (moduleState.libraryHandle == nullptr) return FALSE;
-  for (int index = 0; index < forwardCount; ++index)
-    moduleState.forwardTable[index] = GetProcAddress(moduleState.libraryHandle, forwardNames[index]);
-  return TRUE;
+    char path[256];
+    const DWORD length = SearchPathA(nullptr, libraryFileName, nullptr, sizeof path, path, nullptr);
+    // A path too long for the buffer is reported as its needed size and nothing is written, so it
+    // is as unusable as no path at all.
+    if (length == 0 || length >= sizeof path) return FALSE;
+    moduleState.libraryHandle = LoadLibraryA(path);
+    if (moduleState.libraryHandle == nullptr) return FALSE;
+    for (int index = 0; index < forwardCount; ++index)
+        moduleState.forwardTable[index] =
+            GetProcAddress(moduleState.libraryHandle, forwardNames[index]);
+    return TRUE;
 }
 
 void detachProcess() {
-  if (moduleState.libraryHandle == nullptr) return;
-  FreeLibrary(moduleState.libraryHandle);
-  moduleState.libraryHandle = nullptr;
+    if (moduleState.libraryHandle == nullptr) return;
+    FreeLibrary(moduleState.libraryHandle);
+    moduleState.libraryHandle = nullptr;
 }
 
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) BOOL WINAPI DllMain(HINSTANCE instance,
                                                                       DWORD reason, LPVOID) {
-  if (!ThunkConnect32(&ve_ThunkData32, entryTable.thunkData16Name, module16Name, module32Name,
-                      instance, reason))
-    return FALSE;
-  switch (reason) {
-    case DLL_PROCESS_ATTACH:
-      return attachProcess();
-    case DLL_PROCESS_DETACH:
-      detachProcess();
-      return TRUE;
-    default:
-      return TRUE;
-  }
+    if (!ThunkConnect32(&ve_ThunkData32, entryTable.thunkData16Name, module16Name, module32Name,
+                        instance, reason))
+        return FALSE;
+    switch (reason) {
+        case DLL_PROCESS_ATTACH:
+            return attachProcess();
+        case DLL_PROCESS_DETACH:
+            detachProcess();
+            return TRUE;
+        default:
+            return TRUE;
+    }
 }

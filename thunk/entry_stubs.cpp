@@ -21,91 +21,95 @@ constexpr WORD dwordBytes = 4;
 constexpr WORD farBytes = 4;
 constexpr WORD wordBytes = 2;
 
-LONG widenShort(WORD value) { return static_cast<SHORT>(value); }
+LONG widenShort(WORD value) {
+    return static_cast<SHORT>(value);
+}
 
-void* engineOf(DWORD handle) { return PointerFromFlatHandle(handle); }
+void* engineOf(DWORD handle) {
+    return PointerFromFlatHandle(handle);
+}
 
 // DWORD handle
 template <void (*Forward)(void*)>
 ThunkResult handleStub(const ArgFrame16& arguments) {
-  const DWORD handle = arguments.dword(0);
-  K32Thk1632Prolog();
-  Forward(engineOf(handle));
-  K32Thk1632Epilog();
-  return {0, handleBytes};
+    const DWORD handle = arguments.dword(0);
+    K32Thk1632Prolog();
+    Forward(engineOf(handle));
+    K32Thk1632Epilog();
+    return {0, handleBytes};
 }
 
 // DWORD handle; the engine is gone afterwards, and so is its handle.
 template <void (*Forward)(void*)>
 ThunkResult closeStub(const ArgFrame16& arguments) {
-  const ThunkResult result = handleStub<Forward>(arguments);
-  ReleaseFlatHandle(arguments.dword(0));
-  return result;
+    const ThunkResult result = handleStub<Forward>(arguments);
+    ReleaseFlatHandle(arguments.dword(0));
+    return result;
 }
 
 // DWORD handle, SHORT enable
 template <void (*Forward)(void*, int)>
 ThunkResult enableStub(const ArgFrame16& arguments) {
-  const LONG enable = widenShort(arguments.word(0));
-  const DWORD handle = arguments.dword(shortBytes);
-  K32Thk1632Prolog();
-  Forward(engineOf(handle), enable);
-  K32Thk1632Epilog();
-  return {0, handleBytes + shortBytes};
+    const LONG enable = widenShort(arguments.word(0));
+    const DWORD handle = arguments.dword(shortBytes);
+    K32Thk1632Prolog();
+    Forward(engineOf(handle), enable);
+    K32Thk1632Epilog();
+    return {0, handleBytes + shortBytes};
 }
 
 // DWORD handle, DWORD decibels (a float's 32 bits)
 template <void (*Forward)(void*, float)>
 ThunkResult gainStub(const ArgFrame16& arguments) {
-  const float decibels = std::bit_cast<float>(arguments.dword(0));
-  const DWORD handle = arguments.dword(dwordBytes);
-  K32Thk1632Prolog();
-  Forward(engineOf(handle), decibels);
-  K32Thk1632Epilog();
-  return {0, handleBytes + dwordBytes};
+    const float decibels = std::bit_cast<float>(arguments.dword(0));
+    const DWORD handle = arguments.dword(dwordBytes);
+    K32Thk1632Prolog();
+    Forward(engineOf(handle), decibels);
+    K32Thk1632Epilog();
+    return {0, handleBytes + dwordBytes};
 }
 
 // DWORD handle, FAR input, FAR output, WORD frames
 template <typename Sample, int (*Forward)(void*, const Sample*, Sample*, unsigned int)>
 ThunkResult processStub(const ArgFrame16& arguments) {
-  const unsigned int frames = arguments.word(0);
-  const SEGPTR output = arguments.farPointer(wordBytes);
-  const SEGPTR input = arguments.farPointer(wordBytes + farBytes);
-  const DWORD handle = arguments.dword(wordBytes + 2 * farBytes);
-  const SEGPTR farArguments[] = {output, input};  // last argument first
-  auto* flatOutput = static_cast<Sample*>(MapSLFix(output));
-  const auto* flatInput = static_cast<const Sample*>(MapSLFix(input));
-  K32Thk1632Prolog();
-  const int result = Forward(engineOf(handle), flatInput, flatOutput, frames);
-  K32Thk1632Epilog();
-  UnMapSLFixArray(2, farArguments);
-  return {static_cast<DWORD>(result), handleBytes + 2 * farBytes + wordBytes};
+    const unsigned int frames = arguments.word(0);
+    const SEGPTR output = arguments.farPointer(wordBytes);
+    const SEGPTR input = arguments.farPointer(wordBytes + farBytes);
+    const DWORD handle = arguments.dword(wordBytes + 2 * farBytes);
+    const SEGPTR farArguments[] = {output, input};  // last argument first
+    auto* flatOutput = static_cast<Sample*>(MapSLFix(output));
+    const auto* flatInput = static_cast<const Sample*>(MapSLFix(input));
+    K32Thk1632Prolog();
+    const int result = Forward(engineOf(handle), flatInput, flatOutput, frames);
+    K32Thk1632Epilog();
+    UnMapSLFixArray(2, farArguments);
+    return {static_cast<DWORD>(result), handleBytes + 2 * farBytes + wordBytes};
 }
 
 // FAR handle variable, DWORD sample rate, DWORD flags
 template <int (*Forward)(void**, int, unsigned int)>
 ThunkResult openStub(const ArgFrame16& arguments) {
-  const DWORD flags = arguments.dword(0);
-  const LONG sampleRate = static_cast<LONG>(arguments.dword(dwordBytes));
-  const SEGPTR handleVariable = arguments.farPointer(2 * dwordBytes);
-  const SEGPTR farArguments[] = {handleVariable};
-  auto* flatVariable = static_cast<BYTE*>(MapSLFix(handleVariable));
+    const DWORD flags = arguments.dword(0);
+    const LONG sampleRate = static_cast<LONG>(arguments.dword(dwordBytes));
+    const SEGPTR handleVariable = arguments.farPointer(2 * dwordBytes);
+    const SEGPTR farArguments[] = {handleVariable};
+    auto* flatVariable = static_cast<BYTE*>(MapSLFix(handleVariable));
 
-  // The library writes a host pointer, which the 16-bit variable cannot hold: it writes into a
-  // local, and the variable receives the engine's 32-bit handle, or 0 when the library stored
-  // null. A variable the library never wrote stays as the caller set it.
-  static char notWritten;
-  void* engine = &notWritten;
-  int result = VE32THK_NOT_CALLED;  // a variable that does not translate has nowhere to go
-  K32Thk1632Prolog();
-  if (flatVariable != nullptr) result = Forward(&engine, sampleRate, flags);
-  K32Thk1632Epilog();
-  if (flatVariable != nullptr && engine != &notWritten) {
-    const DWORD handle = FlatHandleFromPointer(engine);
-    std::memcpy(flatVariable, &handle, sizeof handle);
-  }
-  UnMapSLFixArray(1, farArguments);
-  return {static_cast<DWORD>(result), farBytes + 2 * dwordBytes};
+    // The library writes a host pointer, which the 16-bit variable cannot hold: it writes into a
+    // local, and the variable receives the engine's 32-bit handle, or 0 when the library stored
+    // null. A variable the library never wrote stays as the caller set it.
+    static char notWritten;
+    void* engine = &notWritten;
+    int result = VE32THK_NOT_CALLED;  // a variable that does not translate has nowhere to go
+    K32Thk1632Prolog();
+    if (flatVariable != nullptr) result = Forward(&engine, sampleRate, flags);
+    K32Thk1632Epilog();
+    if (flatVariable != nullptr && engine != &notWritten) {
+        const DWORD handle = FlatHandleFromPointer(engine);
+        std::memcpy(flatVariable, &handle, sizeof handle);
+    }
+    UnMapSLFixArray(1, farArguments);
+    return {static_cast<DWORD>(result), farBytes + 2 * dwordBytes};
 }
 
 }  // namespace

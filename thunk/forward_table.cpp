@@ -7,9 +7,8 @@
 namespace ve32thk {
 
 const char* const forwardNames[forwardCount] = {
-    "veOpen",      "veProcess16",  "veProcess8",  "veSetSpread", "veSetCenter",
-    "veEnable",    "veReset",      "veClose",     "m2sOpen",     "m2sProcess16",
-    "m2sProcess8", "m2sEnable",    "m2sReset",    "m2sClose"};
+    "veOpen",  "veProcess16", "veProcess8",   "veSetSpread", "veSetCenter", "veEnable", "veReset",
+    "veClose", "m2sOpen",     "m2sProcess16", "m2sProcess8", "m2sEnable",   "m2sReset", "m2sClose"};
 
 ModuleState moduleState{};
 

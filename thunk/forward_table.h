@@ -9,21 +9,21 @@
 namespace ve32thk {
 
 enum ForwardIndex {
-  veOpenEntry,
-  veProcess16Entry,
-  veProcess8Entry,
-  veSetSpreadEntry,
-  veSetCenterEntry,
-  veEnableEntry,
-  veResetEntry,
-  veCloseEntry,
-  m2sOpenEntry,
-  m2sProcess16Entry,
-  m2sProcess8Entry,
-  m2sEnableEntry,
-  m2sResetEntry,
-  m2sCloseEntry,
-  forwardCount
+    veOpenEntry,
+    veProcess16Entry,
+    veProcess8Entry,
+    veSetSpreadEntry,
+    veSetCenterEntry,
+    veEnableEntry,
+    veResetEntry,
+    veCloseEntry,
+    m2sOpenEntry,
+    m2sProcess16Entry,
+    m2sProcess8Entry,
+    m2sEnableEntry,
+    m2sResetEntry,
+    m2sCloseEntry,
+    forwardCount
 };
 
 // The export names, indexed by ForwardIndex.
@@ -40,16 +40,16 @@ using HandleFn = void (*)(void* handle);
 // All zero when the bridge is loaded. Written only by the entry point, which the loader
 // serialises.
 struct ModuleState {
-  HMODULE libraryHandle;
-  int32_t attached;  // set at the first process attach, never cleared
-  FARPROC forwardTable[forwardCount];
+    HMODULE libraryHandle;
+    int32_t attached;  // set at the first process attach, never cleared
+    FARPROC forwardTable[forwardCount];
 };
 
 extern ModuleState moduleState;
 
 template <typename Function>
 Function forwardEntry(ForwardIndex index) {
-  return reinterpret_cast<Function>(moduleState.forwardTable[index]);
+    return reinterpret_cast<Function>(moduleState.forwardTable[index]);
 }
 
 }  // namespace ve32thk

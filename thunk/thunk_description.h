@@ -14,21 +14,21 @@ constexpr char libraryFileName[] = "ve32.dll";
 
 // The entry table's indices: the 16-bit half calls the bridge by these numbers.
 enum EntryIndex {
-  m2sCloseIndex,
-  m2sResetIndex,
-  m2sEnableIndex,
-  m2sProcess8Index,
-  m2sProcess16Index,
-  m2sOpenIndex,
-  veCloseIndex,
-  veResetIndex,
-  veEnableIndex,
-  veSetCenterIndex,
-  veSetSpreadIndex,
-  veProcess8Index,
-  veProcess16Index,
-  veOpenIndex,
-  entryCount
+    m2sCloseIndex,
+    m2sResetIndex,
+    m2sEnableIndex,
+    m2sProcess8Index,
+    m2sProcess16Index,
+    m2sOpenIndex,
+    veCloseIndex,
+    veResetIndex,
+    veEnableIndex,
+    veSetCenterIndex,
+    veSetSpreadIndex,
+    veProcess8Index,
+    veProcess16Index,
+    veOpenIndex,
+    entryCount
 };
 
 using EntryTable = ThunkTargetTable<entryCount, sizeof thunkData16Name>;

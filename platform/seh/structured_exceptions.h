@@ -51,7 +51,7 @@ VE_PLATFORM_SEH_API BOOL WINAPI SehTryExcept(void (*body)(void* context), void* 
 // The same for any callable.
 template <typename Body>
 BOOL sehTryExcept(Body&& body, DWORD* exceptionCode) {
-  using Callable = std::remove_reference_t<Body>;
-  return SehTryExcept([](void* context) { (*static_cast<Callable*>(context))(); },
-                      const_cast<void*>(static_cast<const void*>(&body)), exceptionCode);
+    using Callable = std::remove_reference_t<Body>;
+    return SehTryExcept([](void* context) { (*static_cast<Callable*>(context))(); },
+                        const_cast<void*>(static_cast<const void*>(&body)), exceptionCode);
 }

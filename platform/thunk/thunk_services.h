@@ -21,28 +21,28 @@
 // The 32-bit half's record: "SL01", the checksum, two reserved zeros, "LB01", three reserved
 // zeros. The services read it and leave it unchanged.
 struct ThunkData32 {
-  char signature[4];
-  DWORD checksum;
-  DWORD reserved[2];
-  char linkSignature[4];
-  DWORD linkReserved[3];
+    char signature[4];
+    DWORD checksum;
+    DWORD reserved[2];
+    char linkSignature[4];
+    DWORD linkReserved[3];
 };
 static_assert(sizeof(ThunkData32) == 32, "the 32-bit connection record is 32 bytes");
 
 // The 16-bit half's record: "SL01", the checksum, and the number of thunked functions.
 struct ThunkData16 {
-  char signature[4];
-  DWORD checksum;
-  DWORD targetCount;
-  DWORD reserved[5];
+    char signature[4];
+    DWORD checksum;
+    DWORD targetCount;
+    DWORD reserved[5];
 };
 static_assert(sizeof(ThunkData16) == 32, "the 16-bit connection record is 32 bytes");
 
 // What an entry stub hands back: the 32-bit result (DX:AX to the 16-bit caller) and the number of
 // argument bytes the dispatcher removes from the caller's stack.
 struct ThunkResult {
-  DWORD value;
-  WORD argumentBytes;
+    DWORD value;
+    WORD argumentBytes;
 };
 
 // An entry stub, called with the caller's arguments on top of its stack.
@@ -52,8 +52,8 @@ using ThunkTarget = ThunkResult (*)(const ArgFrame16& arguments);
 // the name's address locates the table.
 template <size_t Count, size_t NameSize>
 struct ThunkTargetTable {
-  ThunkTarget targets[Count];
-  char thunkData16Name[NameSize];
+    ThunkTarget targets[Count];
+    char thunkData16Name[NameSize];
 };
 
 #define THUNK_SIGNATURE "SL01"

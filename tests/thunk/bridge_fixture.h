@@ -21,39 +21,39 @@ using Enable = void (*)(void*, int);
 using HandleOnly = void (*)(void*);
 
 class OverStandin : public testing::Test {
- protected:
-  explicit OverStandin(const std::string& standinDirectory)
-      : search_({paths::bridgeDirectory, standinDirectory}) {}
+  protected:
+    explicit OverStandin(const std::string& standinDirectory)
+        : search_({paths::bridgeDirectory, standinDirectory}) {}
 
-  void SetUp() override {
-    ASSERT_NE(side_.load(), nullptr);
-    standin_.emplace();
-    ASSERT_TRUE(standin_->ready());
-  }
-  void TearDown() override { standin_.reset(); }
+    void SetUp() override {
+        ASSERT_NE(side_.load(), nullptr);
+        standin_.emplace();
+        ASSERT_TRUE(standin_->ready());
+    }
+    void TearDown() override { standin_.reset(); }
 
-  template <typename Function>
-  Function exported(const char* name) {
-    auto function = reinterpret_cast<Function>(GetProcAddress(side_.bridge(), name));
-    EXPECT_NE(function, nullptr) << name;
-    return function;
-  }
+    template <typename Function>
+    Function exported(const char* name) {
+        auto function = reinterpret_cast<Function>(GetProcAddress(side_.bridge(), name));
+        EXPECT_NE(function, nullptr) << name;
+        return function;
+    }
 
-  StandinAccess& standin() { return *standin_; }
+    StandinAccess& standin() { return *standin_; }
 
-  side16::SearchPathOverride search_;
-  side16::Side16 side_;
-  std::optional<StandinAccess> standin_;
+    side16::SearchPathOverride search_;
+    side16::Side16 side_;
+    std::optional<StandinAccess> standin_;
 };
 
 class OverFullStandin : public OverStandin {
- protected:
-  OverFullStandin() : OverStandin(paths::fullStandinDirectory) {}
+  protected:
+    OverFullStandin() : OverStandin(paths::fullStandinDirectory) {}
 };
 
 class OverPartialStandin : public OverStandin {
- protected:
-  OverPartialStandin() : OverStandin(paths::partialStandinDirectory) {}
+  protected:
+    OverPartialStandin() : OverStandin(paths::partialStandinDirectory) {}
 };
 
 }  // namespace bridge

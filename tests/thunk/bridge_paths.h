@@ -12,6 +12,8 @@ inline const std::string ve32Directory = VE32_DIRECTORY;
 inline const std::string fullStandinDirectory = STANDIN_FULL_DIRECTORY;
 inline const std::string partialStandinDirectory = STANDIN_PARTIAL_DIRECTORY;
 
-inline std::string ve32In(const std::string& directory) { return directory + "/libve32.so"; }
+inline std::string ve32In(const std::string& directory) {
+    return directory + "/libve32.so";
+}
 
 }  // namespace paths

@@ -10,11 +10,13 @@ int dependencyFunction();
 
 __attribute__((visibility("default"))) int moduleData = 1234;
 
-__attribute__((visibility("default"))) int moduleFunction() { return 40 + dependencyFunction() / 7 + 1; }
+__attribute__((visibility("default"))) int moduleFunction() {
+    return 40 + dependencyFunction() / 7 + 1;
+}
 
 __attribute__((visibility("default"))) BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason,
-                                                          LPVOID) {
-  loaderTestNoteEntry(instance, reason);
-  return reason == 1 ? loaderTestAttachAnswer() : TRUE;
+                                                           LPVOID) {
+    loaderTestNoteEntry(instance, reason);
+    return reason == 1 ? loaderTestAttachAnswer() : TRUE;
 }
 }
