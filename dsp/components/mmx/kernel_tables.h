@@ -12,4 +12,9 @@ const MmxKernels& scalarKernels();
 const MmxKernels* sse2Kernels();
 const MmxKernels* avx2Kernels();
 
+// Shared by every table: the extended-precision pole-zero pairs are bound by their integer
+// recursion, and no vector form of their input part beats the scalar one.
+void poleZeroPairsExtendedScalar(const ExtendedPairCoefficients& pair, int16_t* inputs,
+                                 int64_t* outputs, int16_t* samples, int32_t pairCount);
+
 }  // namespace ve32

@@ -23,6 +23,13 @@ struct FirLayout {
     int32_t phaseLengths[4];             // multiples of 16
 };
 
+// A pole-zero section in extended precision (see MmxPoleZeroCascade): the twelve pair values in
+// Q28, 0-7 weighing the inputs, 8-11 the output history.
+struct ExtendedPairCoefficients {
+    int32_t input[8];
+    int64_t back[4];
+};
+
 struct MmxKernels {
     const char* name;
 
@@ -68,6 +75,13 @@ struct MmxKernels {
     // Q13 pair values as 32-bit integers (they may exceed 16 bits), state xa, xb, ya, yb.
     void (*poleZeroPairs)(const int32_t* pair, int16_t* state, int16_t* samples,
                           int32_t pairCount);
+
+    // The same pair steps in extended precision: inputs = xa, xb; outputs = ya, yb with 12
+    // fraction bits below the sample step. Each output is the exact sum of the Q28 input part
+    // and the Q40 history part, rounded to Q12; the sample is that rounded to the nearest step
+    // and limited, and a limited output enters the history limited.
+    void (*poleZeroPairsExtended)(const ExtendedPairCoefficients& pair, int16_t* inputs,
+                                  int64_t* outputs, int16_t* samples, int32_t pairCount);
 
     // Pole cascade, pair steps of every section over pairCount pairs in place (sections in
     // order, each over the whole run). pair: eight Q13 values per section; state: ya, yb per

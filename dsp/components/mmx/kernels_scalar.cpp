@@ -160,6 +160,38 @@ void poleZeroPairs(const int32_t* pair, int16_t* state, int16_t* samples, int32_
     state[3] = yb;
 }
 
+}  // namespace isa
+}  // namespace
+
+void poleZeroPairsExtendedScalar(const ExtendedPairCoefficients& pair, int16_t* inputs,
+                                 int64_t* outputs, int16_t* samples, int32_t pairCount) {
+    const int32_t* in = pair.input;
+    const int64_t* back = pair.back;
+    int64_t xa = inputs[0], xb = inputs[1];
+    int64_t ya = outputs[0], yb = outputs[1];
+    for (int32_t j = 0; j < pairCount; ++j) {
+        const int64_t x0 = samples[2 * j];
+        const int64_t x1 = samples[2 * j + 1];
+        const int64_t part0 = in[0] * x0 + in[1] * x1 + in[4] * xa + in[5] * xb;
+        const int64_t part1 = in[2] * x0 + in[3] * x1 + in[6] * xa + in[7] * xb;
+        const int64_t y0 = scalar::extendedStep(part0, back[1] * yb + back[0] * ya);
+        const int64_t y1 = scalar::extendedStep(part1, back[3] * yb + back[2] * ya);
+        samples[2 * j] = scalar::extendedOutput(y0);
+        samples[2 * j + 1] = scalar::extendedOutput(y1);
+        xa = x0;
+        xb = x1;
+        ya = y0;
+        yb = y1;
+    }
+    inputs[0] = static_cast<int16_t>(xa);
+    inputs[1] = static_cast<int16_t>(xb);
+    outputs[0] = ya;
+    outputs[1] = yb;
+}
+
+namespace {
+namespace isa {
+
 // Each two-term sum is shifted on its own: s0 = (P0 x0 + P1 x1) >> 13 + (P4 ya + P5 yb) >> 13,
 // s1 = (P2 x0 + P3 x1) >> 13 + (P6 ya + P7 yb) >> 13.
 void poleCascadePairs(const int16_t* pair, int16_t* state, int32_t sectionCount,
@@ -208,6 +240,7 @@ const MmxKernels kScalar = {
     isa::findLoud16,
     isa::firBlock,
     isa::poleZeroPairs,
+    poleZeroPairsExtendedScalar,
     isa::poleCascadePairs,
 };
 

@@ -383,7 +383,7 @@ void poleZeroPairs(const int32_t* pair, int16_t* state, int16_t* samples, int32_
     for (int k = 0; k < 8; ++k) wide = wide || pair[k] < -32768 || pair[k] > 32767;
     constexpr int32_t chunkPairs = 256;
     int32_t parts[2 * chunkPairs];
-    int16_t ya = state[2], yb = state[3];
+    int32_t ya = state[2], yb = state[3];
     for (int32_t start = 0; start < pairCount; start += chunkPairs) {
         const int32_t pairs = pairCount - start < chunkPairs ? pairCount - start : chunkPairs;
         int16_t* chunk = samples + 2 * start;
@@ -396,19 +396,24 @@ void poleZeroPairs(const int32_t* pair, int16_t* state, int16_t* samples, int32_
         // recursion overwrites it.
         state[0] = chunk[2 * pairs - 2];
         state[1] = chunk[2 * pairs - 1];
+        // The recursion is the critical path: each pair waits for the previous outputs. The
+        // input part is added to one product while the other is formed, and the clamp is a
+        // branch that is almost never taken, so it stays off the path.
         for (int32_t j = 0; j < pairs; ++j) {
-            const uint32_t s0 = static_cast<uint32_t>(parts[2 * j]) + product32(pair[8], ya) +
-                                product32(pair[9], yb);
-            const uint32_t s1 = static_cast<uint32_t>(parts[2 * j + 1]) +
-                                product32(pair[10], ya) + product32(pair[11], yb);
-            ya = saturate16(asSigned(s0) >> 13);
-            yb = saturate16(asSigned(s1) >> 13);
-            chunk[2 * j] = ya;
-            chunk[2 * j + 1] = yb;
+            const uint32_t t0 = static_cast<uint32_t>(parts[2 * j]) + product32(pair[9], yb);
+            const uint32_t t1 = static_cast<uint32_t>(parts[2 * j + 1]) + product32(pair[11], yb);
+            int32_t y0 = asSigned(t0 + product32(pair[8], ya)) >> 13;
+            int32_t y1 = asSigned(t1 + product32(pair[10], ya)) >> 13;
+            if (__builtin_expect(static_cast<uint32_t>(y0 + 32768) > 65535u, 0)) y0 = saturate16(y0);
+            if (__builtin_expect(static_cast<uint32_t>(y1 + 32768) > 65535u, 0)) y1 = saturate16(y1);
+            chunk[2 * j] = static_cast<int16_t>(y0);
+            chunk[2 * j + 1] = static_cast<int16_t>(y1);
+            ya = y0;
+            yb = y1;
         }
     }
-    state[2] = ya;
-    state[3] = yb;
+    state[2] = static_cast<int16_t>(ya);
+    state[3] = static_cast<int16_t>(yb);
 }
 
 // Pole cascade pairs, up to four sections at once as a wavefront: at step t section k works on
@@ -429,6 +434,14 @@ void poleWavefront(const int16_t* pair, int16_t* state, int16_t* samples, int32_
         history[2 * k] = state[2 * k];
         history[2 * k + 1] = state[2 * k + 1];
     }
+    // Section 0's input comes from the samples, not from the wavefront, so its part of the sum is
+    // formed off the critical path; only section 1's input part waits for the previous step.
+    alignas(16) int16_t firstInput[8] = {};
+    for (int c = 0; c < 4; ++c) {
+        firstInput[c] = feedForward[0][c];
+        feedForward[0][c] = 0;
+    }
+    const __m128i ffInput = _mm_load_si128(reinterpret_cast<const __m128i*>(firstInput));
     const __m128i ffA = _mm_load_si128(reinterpret_cast<const __m128i*>(feedForward[0]));
     const __m128i ffB = _mm_load_si128(reinterpret_cast<const __m128i*>(feedForward[1]));
     const __m128i fbA = _mm_load_si128(reinterpret_cast<const __m128i*>(feedBack[0]));
@@ -437,13 +450,14 @@ void poleWavefront(const int16_t* pair, int16_t* state, int16_t* samples, int32_
     __m128i y = _mm_load_si128(reinterpret_cast<const __m128i*>(history));
 
     const auto step = [&](int32_t input) {
-        const __m128i inputs = _mm_shuffle_epi32(_mm_cvtsi32_si128(input), 0);
-        const __m128i x01 = _mm_unpacklo_epi64(inputs, _mm_shuffle_epi32(y, 0x00));
+        const __m128i inputPart = _mm_srai_epi32(
+            _mm_madd_epi16(_mm_shuffle_epi32(_mm_cvtsi32_si128(input), 0), ffInput), 13);
+        const __m128i x01 = _mm_shuffle_epi32(y, 0x00);  // lane 0 for section 1 (lanes 2, 3)
         const __m128i x23 = _mm_shuffle_epi32(y, 0xA5);  // lanes 1, 1, 2, 2
         const __m128i y01 = _mm_shuffle_epi32(y, 0x50);  // lanes 0, 0, 1, 1
         const __m128i y23 = _mm_shuffle_epi32(y, 0xFA);  // lanes 2, 2, 3, 3
-        const __m128i a = _mm_add_epi32(_mm_srai_epi32(_mm_madd_epi16(x01, ffA), 13),
-                                        _mm_srai_epi32(_mm_madd_epi16(y01, fbA), 13));
+        const __m128i back01 = _mm_add_epi32(_mm_srai_epi32(_mm_madd_epi16(y01, fbA), 13), inputPart);
+        const __m128i a = _mm_add_epi32(_mm_srai_epi32(_mm_madd_epi16(x01, ffA), 13), back01);
         const __m128i b = _mm_add_epi32(_mm_srai_epi32(_mm_madd_epi16(x23, ffB), 13),
                                         _mm_srai_epi32(_mm_madd_epi16(y23, fbB), 13));
         return _mm_packs_epi32(a, b);
@@ -520,6 +534,7 @@ const MmxKernels kSse2 = {
     isa::findLoud16,
     isa::firBlock,
     isa::poleZeroPairs,
+    poleZeroPairsExtendedScalar,
     isa::poleCascadePairs,
 };
 

@@ -110,4 +110,25 @@ inline void poleSingle(const int16_t* step, int16_t* state, int16_t* sample) {
     state[1] = y;
 }
 
+// Extended-precision pole-zero sections: Q28 coefficients, a Q12 output history (so the history
+// part is Q40) and rounding to the nearest Q12 value.
+constexpr int64_t kHalfQ28 = int64_t{1} << 27;
+constexpr int64_t kHighQ12 = int64_t{32767} << 12;
+constexpr int64_t kLowQ12 = int64_t{-32768} << 12;
+
+// A Q12 history value as an output sample: rounded to the nearest step and limited.
+inline int16_t extendedOutput(int64_t q12) {
+    const int64_t rounded = (q12 + 2048) >> 12;
+    return static_cast<int16_t>(rounded > 32767 ? 32767 : (rounded < -32768 ? -32768 : rounded));
+}
+
+// The new Q12 output from its Q28 input part (an exact sum of Q28 coefficients times samples, at
+// most 4 * 2^31 * 2^15 in magnitude) and its Q40 history part; a value beyond the sample range
+// enters the history limited.
+inline int64_t extendedStep(int64_t inputPart, int64_t historyPart) {
+    const int64_t y = ((inputPart << 12) + kHalfQ28 + historyPart) >> 28;
+    if (__builtin_expect(y > kHighQ12 || y < kLowQ12, 0)) return int64_t{extendedOutput(y)} << 12;
+    return y;
+}
+
 }  // namespace ve32::scalar

@@ -308,6 +308,32 @@ TEST_P(MmxKernelVariant, PoleZeroPairs) {
     }
 }
 
+TEST_P(MmxKernelVariant, PoleZeroPairsInExtendedPrecision) {
+    for (int c = 0; c < kCases; ++c) {
+        ExtendedPairCoefficients pair{};
+        for (auto& v : pair.input) v = static_cast<int32_t>(random_.uniform64(-2147450880, 2147450880));
+        for (auto& v : pair.back) v = random_.uniform64(-(int64_t{3} << 28), int64_t{3} << 28);
+        const auto inputs = random_.samples(2);
+        int64_t outputs[2] = {random_.uniform64(-(int64_t{32768} << 12), int64_t{32767} << 12),
+                              random_.uniform64(-(int64_t{32768} << 12), int64_t{32767} << 12)};
+        auto expectedInputs = inputs, actualInputs = inputs;
+        int64_t expectedOutputs[2] = {outputs[0], outputs[1]};
+        int64_t actualOutputs[2] = {outputs[0], outputs[1]};
+        for (int block = 0; block < 2; ++block) {
+            const int32_t pairs = random_.length() / 2;
+            const auto input = random_.samples(2 * static_cast<std::size_t>(pairs));
+            const int32_t o = random_.offset();
+            Shifted<int16_t> expected(input, o), actual(input, o);
+            reference_->poleZeroPairsExtended(pair, expectedInputs.data(), expectedOutputs, expected.get(), pairs);
+            variant_->poleZeroPairsExtended(pair, actualInputs.data(), actualOutputs, actual.get(), pairs);
+            ASSERT_EQ(expected.contents(), actual.contents()) << "pairs " << pairs;
+            ASSERT_EQ(expectedInputs, actualInputs);
+            ASSERT_EQ(expectedOutputs[0], actualOutputs[0]);
+            ASSERT_EQ(expectedOutputs[1], actualOutputs[1]);
+        }
+    }
+}
+
 TEST_P(MmxKernelVariant, PoleCascadePairs) {
     for (int c = 0; c < kCases; ++c) {
         const int32_t sections = random_.uniform(1, 9);
