@@ -33,8 +33,8 @@
 #define APP_MESSAGE 0xD479
 
 // Supervisor to application.
-#define CMD_HELLO 0x1100        // value: the supervisor's main window
-#define CMD_CLOSE 0x1200        // value: 0
+#define CMD_HELLO 0x1100         // value: the supervisor's main window
+#define CMD_CLOSE 0x1200         // value: 0
 #define CMD_SET_SWITCH10 0x1410  // value: the wanted state, 1 or 0
 #define CMD_SET_SWITCH20 0x1420
 #define CMD_SET_SWITCH40 0x1440
@@ -52,17 +52,17 @@
 struct Supervisor {
     HINSTANCE instance;
     HWND mainWindow;
-    HICON iconSwitch40Off;  // 803
-    HICON iconSwitch40On;   // 804
-    HICON iconDisconnected; // 805
-    UINT trayMessage;       // registered from KO_TRAY_MESSAGE_NAME
-    UINT appMessage;        // APP_MESSAGE once the application is being started
-    UINT_PTR timerId;       // the poll timer, 0 when there is none
-    HANDLE processHandle;   // the started application
-    HWND appWindow;         // its main window, null until found
-    int connected;          // it confirmed the connection
+    HICON iconSwitch40Off;             // 803
+    HICON iconSwitch40On;              // 804
+    HICON iconDisconnected;            // 805
+    UINT trayMessage;                  // registered from KO_TRAY_MESSAGE_NAME
+    UINT appMessage;                   // APP_MESSAGE once the application is being started
+    UINT_PTR timerId;                  // the poll timer, 0 when there is none
+    HANDLE processHandle;              // the started application
+    HWND appWindow;                    // its main window, null until found
+    int connected;                     // it confirmed the connection
     int option10, option20, option40;  // its switches as it last reported them
-    UINT lastMouseDown;     // last button-down message on the tray icon, 0 after a button-up
+    UINT lastMouseDown;  // last button-down message on the tray icon, 0 after a button-up
 };
 
 extern Supervisor supervisor;

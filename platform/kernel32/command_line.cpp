@@ -1,16 +1,18 @@
 #include "platform/kernel32/command_line.h"
 
 #include <dirent.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <strings.h>
 
 namespace ve::kernel {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 bool isRegularFile(const std::string& path) {
     struct stat info;

@@ -25,9 +25,9 @@ std::string joinArguments(const std::vector<std::string>& arguments);
 std::vector<std::string> programSearchDirectories();
 
 // Looks for the host program standing for a Win32 program name (see winbase.h): a regular file
-// under the name, under its stem when the name ends in ".exe", under name + ".exe" and then the name
-// when it has no extension, compared without regard to case. A name containing '/' is looked up in
-// its own directory only. Returns the full path, or an empty string when nothing is found.
+// under the name, under its stem when the name ends in ".exe", under name + ".exe" and then the
+// name when it has no extension, compared without regard to case. A name containing '/' is looked
+// up in its own directory only. Returns the full path, or an empty string when nothing is found.
 std::string findProgram(std::string_view name, const std::vector<std::string>& directories);
 
 }  // namespace ve::kernel

@@ -4,6 +4,10 @@ namespace {
 thread_local DWORD lastError = ERROR_SUCCESS;
 }
 
-extern "C" DWORD WINAPI GetLastError() { return lastError; }
+extern "C" DWORD WINAPI GetLastError() {
+    return lastError;
+}
 
-extern "C" void WINAPI SetLastError(DWORD errorCode) { lastError = errorCode; }
+extern "C" void WINAPI SetLastError(DWORD errorCode) {
+    lastError = errorCode;
+}

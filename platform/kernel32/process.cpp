@@ -210,8 +210,14 @@ extern "C" BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exitCode) {
     return TRUE;
 }
 
-extern "C" HANDLE WINAPI GetCurrentProcess() { return reinterpret_cast<HANDLE>(intptr_t(-1)); }
+extern "C" HANDLE WINAPI GetCurrentProcess() {
+    return reinterpret_cast<HANDLE>(intptr_t(-1));
+}
 
-extern "C" HANDLE WINAPI GetCurrentThread() { return reinterpret_cast<HANDLE>(intptr_t(-2)); }
+extern "C" HANDLE WINAPI GetCurrentThread() {
+    return reinterpret_cast<HANDLE>(intptr_t(-2));
+}
 
-extern "C" DWORD WINAPI GetCurrentProcessId() { return DWORD(::getpid()); }
+extern "C" DWORD WINAPI GetCurrentProcessId() {
+    return DWORD(::getpid());
+}

@@ -19,8 +19,10 @@ struct Slot32 {
     Slot32(std::nullptr_t) : bits(0) {}
     operator Handle() const { return reinterpret_cast<Handle>(static_cast<uintptr_t>(bits)); }
 
-private:
-    static uint32_t narrow(uintptr_t value) { return value > 0xFFFFFFFFu ? 0xFFFFFFFFu : uint32_t(value); }
+  private:
+    static uint32_t narrow(uintptr_t value) {
+        return value > 0xFFFFFFFFu ? 0xFFFFFFFFu : uint32_t(value);
+    }
 };
 
 // A pointer field that this layer does not support: it can only be left null, which the compiler

@@ -53,7 +53,8 @@ extern "C" BOOL WINAPI Shell_NotifyIconA(DWORD message, PNOTIFYICONDATAA data) {
     }
     entry.flags |= data->uFlags & (NIF_MESSAGE | NIF_ICON | NIF_TIP);
     if (data->uFlags & NIF_MESSAGE) entry.callbackMessage = data->uCallbackMessage;
-    if (data->uFlags & NIF_TIP) entry.tip.assign(data->szTip, strnlen(data->szTip, sizeof data->szTip - 1));
+    if (data->uFlags & NIF_TIP)
+        entry.tip.assign(data->szTip, strnlen(data->szTip, sizeof data->szTip - 1));
     if (icon) {
         entry.iconResource = icon->resourceId;
         entry.iconFile = icon->iconFile;

@@ -10,7 +10,9 @@
 namespace ve::shell {
 namespace {
 
-std::string folder(const std::string& desktop) { return desktop + "/tray"; }
+std::string folder(const std::string& desktop) {
+    return desktop + "/tray";
+}
 
 std::string iconPath(const std::string& desktop, uint32_t owner, UINT id) {
     char name[40];
@@ -80,9 +82,8 @@ std::string formatIcon(const TrayIcon& icon) {
            "\nprocess\t" + std::to_string(icon.process.pid) + '\t' +
            std::to_string(icon.process.startTime) + "\norder\t" + std::to_string(icon.order) +
            "\nflags\t" + desktop::hex(icon.flags) + "\ncallback\t" +
-           desktop::hex(icon.callbackMessage) + "\ntip\t" + desktop::escape(icon.tip) +
-           "\nicon\t" + std::to_string(icon.iconResource) + "\nimage\t" + toHex(icon.iconFile) +
-           "\n";
+           desktop::hex(icon.callbackMessage) + "\ntip\t" + desktop::escape(icon.tip) + "\nicon\t" +
+           std::to_string(icon.iconResource) + "\nimage\t" + toHex(icon.iconFile) + "\n";
 }
 
 }  // namespace

@@ -40,14 +40,14 @@ bool isAlive(const ProcessIdentity& process);
 
 // Holds the desktop's lock (an exclusive file lock) for its lifetime.
 class Lock {
-public:
+  public:
     explicit Lock(const std::string& desktop);
     ~Lock();
     Lock(const Lock&) = delete;
     Lock& operator=(const Lock&) = delete;
     bool held() const { return fd_ >= 0; }
 
-private:
+  private:
     int fd_ = -1;
 };
 

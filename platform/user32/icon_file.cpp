@@ -106,7 +106,8 @@ std::optional<IconBitmap> decodeIconImage(std::span<const uint8_t> image, std::s
     uint32_t coloursUsed = read32(image, 32);
     if (width < 1 || width > 256 || doubledHeight < 2 || doubledHeight > 512 ||
         doubledHeight % 2 != 0 || planes != 1 || compression != 0) {
-        error = "unsupported icon bitmap (expected 1 to 256 pixels a side, one plane, no compression)";
+        error =
+            "unsupported icon bitmap (expected 1 to 256 pixels a side, one plane, no compression)";
         return std::nullopt;
     }
     if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 24 && bitCount != 32) {

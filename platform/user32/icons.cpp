@@ -67,9 +67,9 @@ extern "C" HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name) {
         return nullptr;
     }
     const resources::Resource* resource =
-        IS_INTRESOURCE(name) ? resources::findProgramResource(resources::ResourceType::Icon,
-                                                              LOWORD(name))
-                             : nullptr;
+        IS_INTRESOURCE(name)
+            ? resources::findProgramResource(resources::ResourceType::Icon, LOWORD(name))
+            : nullptr;
     if (resource == nullptr) {
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return nullptr;
@@ -85,7 +85,8 @@ extern "C" HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name) {
     auto& table = user::iconTable();
     uintptr_t handle = table.next;
     table.next += 4;
-    table.icons[handle] = user::IconDescription{resource->id, icons::singleImageIconFile(file, entry)};
+    table.icons[handle] =
+        user::IconDescription{resource->id, icons::singleImageIconFile(file, entry)};
     return reinterpret_cast<HICON>(handle);
 }
 
@@ -98,7 +99,8 @@ extern "C" BOOL WINAPI DestroyIcon(HICON icon) {
 }
 
 extern "C" HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name) {
-    if (instance == nullptr && name == IDC_ARROW) return reinterpret_cast<HCURSOR>(user::kArrowCursor);
+    if (instance == nullptr && name == IDC_ARROW)
+        return reinterpret_cast<HCURSOR>(user::kArrowCursor);
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;
 }

@@ -10,7 +10,7 @@
 namespace ve::user {
 
 struct IconDescription {
-    unsigned resourceId = 0;         // the resource it was loaded from
+    unsigned resourceId = 0;        // the resource it was loaded from
     std::vector<uint8_t> iconFile;  // an icon file holding just its image
 };
 

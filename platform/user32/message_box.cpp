@@ -27,8 +27,8 @@ constexpr ButtonSet kButtonSets[] = {
 };
 
 const char* answerName(int answer) {
-    static const char* names[] = {"", "IDOK", "IDCANCEL", "IDABORT", "IDRETRY",
-                                  "IDIGNORE", "IDYES", "IDNO"};
+    static const char* names[] = {"",        "IDOK",     "IDCANCEL", "IDABORT",
+                                  "IDRETRY", "IDIGNORE", "IDYES",    "IDNO"};
     return answer > 0 && answer < 8 ? names[answer] : "0";
 }
 
@@ -36,21 +36,36 @@ const char* answerName(int answer) {
 
 std::string describeMessageBoxStyle(UINT style) {
     UINT buttons = style & 0xF;
-    std::string text = buttons < std::size(kButtonSets) ? kButtonSets[buttons].name
-                                                       : desktop::hex(buttons);
+    std::string text =
+        buttons < std::size(kButtonSets) ? kButtonSets[buttons].name : desktop::hex(buttons);
     switch (style & 0xF0) {
-        case 0: break;
-        case MB_ICONHAND: text += "|MB_ICONHAND"; break;
-        case MB_ICONQUESTION: text += "|MB_ICONQUESTION"; break;
-        case MB_ICONEXCLAMATION: text += "|MB_ICONEXCLAMATION"; break;
-        case MB_ICONASTERISK: text += "|MB_ICONASTERISK"; break;
-        default: text += "|" + desktop::hex(style & 0xF0);
+        case 0:
+            break;
+        case MB_ICONHAND:
+            text += "|MB_ICONHAND";
+            break;
+        case MB_ICONQUESTION:
+            text += "|MB_ICONQUESTION";
+            break;
+        case MB_ICONEXCLAMATION:
+            text += "|MB_ICONEXCLAMATION";
+            break;
+        case MB_ICONASTERISK:
+            text += "|MB_ICONASTERISK";
+            break;
+        default:
+            text += "|" + desktop::hex(style & 0xF0);
     }
     if (style & 0xF00) text += "|MB_DEFBUTTON" + std::to_string(((style & 0xF00) >> 8) + 1);
     switch (style & 0x3000) {
-        case MB_SYSTEMMODAL: text += "|MB_SYSTEMMODAL"; break;
-        case MB_TASKMODAL: text += "|MB_TASKMODAL"; break;
-        default: break;
+        case MB_SYSTEMMODAL:
+            text += "|MB_SYSTEMMODAL";
+            break;
+        case MB_TASKMODAL:
+            text += "|MB_TASKMODAL";
+            break;
+        default:
+            break;
     }
     if (UINT rest = style & ~0x3FFFu) text += "|" + desktop::hex(rest);
     return text;
@@ -101,10 +116,9 @@ extern "C" int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT 
     std::string desktop = ve::desktop::directory();
     if (!desktop.empty()) {
         std::string record = std::to_string(::getpid()) + '\t' +
-                             ve::desktop::hex(handleNumber(owner)) + '\t' +
-                             ve::desktop::hex(type) + '\t' + ve::desktop::escape(shownCaption) +
-                             '\t' + ve::desktop::escape(shownText) + '\t' +
-                             std::to_string(answer) + '\n';
+                             ve::desktop::hex(handleNumber(owner)) + '\t' + ve::desktop::hex(type) +
+                             '\t' + ve::desktop::escape(shownCaption) + '\t' +
+                             ve::desktop::escape(shownText) + '\t' + std::to_string(answer) + '\n';
         ve::desktop::appendRecord(desktop + "/message-boxes", record);
     }
     return answer;

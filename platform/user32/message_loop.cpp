@@ -155,8 +155,8 @@ extern "C" LRESULT WINAPI DispatchMessageA(const MSG* message) {
 }
 
 extern "C" BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    QueuedMessage record{handleNumber(window), message, uint64_t(wParam), int64_t(lParam),
-                         GetTickCount(), 0};
+    QueuedMessage record{handleNumber(window), message,        uint64_t(wParam),
+                         int64_t(lParam),      GetTickCount(), 0};
     UserState& state = userState();
     DWORD error;
     if (window == nullptr || findLocalWindow(window) != nullptr) {
@@ -211,9 +211,8 @@ extern "C" UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT milliseconds,
 
 extern "C" BOOL WINAPI KillTimer(HWND window, UINT_PTR id) {
     UserState& state = userState();
-    size_t removed = std::erase_if(state.timers, [&](const Timer& t) {
-        return t.window == window && t.id == id;
-    });
+    size_t removed = std::erase_if(
+        state.timers, [&](const Timer& t) { return t.window == window && t.id == id; });
     if (removed == 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

@@ -55,7 +55,9 @@ ssize_t writeWithoutSigpipe(int fd, const void* data, size_t size) {
 
 }  // namespace
 
-MessageQueue::~MessageQueue() { close(); }
+MessageQueue::~MessageQueue() {
+    close();
+}
 
 bool MessageQueue::open(const std::string& desktop) {
     if (fd_ >= 0 && desktop_ == desktop) return true;
@@ -110,7 +112,9 @@ DWORD postToQueue(const std::string& desktop, const std::string& queueName,
         return ERROR_INVALID_WINDOW_HANDLE;
     // Opening a pipe that nobody reads fails at once (ENXIO) in non-blocking mode.
     int fd = ::open((desktop + "/" + queueName).c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT || errno == ENXIO ? ERROR_INVALID_WINDOW_HANDLE : ERROR_ACCESS_DENIED;
+    if (fd < 0)
+        return errno == ENOENT || errno == ENXIO ? ERROR_INVALID_WINDOW_HANDLE
+                                                 : ERROR_ACCESS_DENIED;
     struct stat info;
     if (::fstat(fd, &info) != 0 || !S_ISFIFO(info.st_mode)) {
         ::close(fd);

@@ -24,7 +24,7 @@ static_assert(sizeof(QueuedMessage) == 32);
 
 // The queue of the calling process.
 class MessageQueue {
-public:
+  public:
     ~MessageQueue();
 
     // Makes sure the queue exists in the given desktop; a queue in another desktop is given up
@@ -42,7 +42,7 @@ public:
     // Removes the pipe; nothing can be posted to this process afterwards.
     void close();
 
-private:
+  private:
     std::string desktop_;
     std::string name_;
     int fd_ = -1;

@@ -4,8 +4,8 @@
 // when the program loads; LoadIconA then finds the program's icons under the program's instance
 // handle, which WinMain receives.
 //
-// Resource scripts hold one resource a line, "<number> ICON "<file>"", with // comments; the file is
-// an icon file, looked up beside the script and then in the include directories given.
+// Resource scripts hold one resource a line, "<number> ICON "<file>"", with // comments; the file
+// is an icon file, looked up beside the script and then in the include directories given.
 
 #include <cstddef>
 #include <cstdint>

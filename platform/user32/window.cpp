@@ -133,9 +133,8 @@ extern "C" ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass) {
 }
 
 extern "C" HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName,
-                                       DWORD style, int x, int y, int width, int height,
-                                       HWND owner, HMENU menu, HINSTANCE instance,
-                                       LPVOID parameter) {
+                                       DWORD style, int x, int y, int width, int height, HWND owner,
+                                       HMENU menu, HINSTANCE instance, LPVOID parameter) {
     UserState& state = userState();
     if (className == nullptr || IS_INTRESOURCE(className)) {
         SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
@@ -156,8 +155,8 @@ extern "C" HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR w
     }
     std::string desktop = ve::desktop::directory();
     // A process keeps one queue; it can move to another desktop only while it has no windows.
-    if (desktop.empty() || (state.queue.isOpen() && state.queue.desktop() != desktop &&
-                            !state.windows.empty())) {
+    if (desktop.empty() ||
+        (state.queue.isOpen() && state.queue.desktop() != desktop && !state.windows.empty())) {
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
@@ -185,7 +184,7 @@ extern "C" HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR w
     WNDPROC procedure = cls->second.definition.lpfnWndProc;
     state.windows[record.handle] = LocalWindow{record.handle, desktop, cls->second.name, procedure};
 
-    CREATESTRUCTA create{parameter, instance, menu,         owner,     height,   width,
+    CREATESTRUCTA create{parameter, instance, menu,        owner,      height,    width,
                          y,         x,        LONG(style), windowName, className, exStyle};
     LPARAM createParam = reinterpret_cast<LPARAM>(&create);
     if (!procedure(window, WM_NCCREATE, 0, createParam)) {
@@ -214,7 +213,8 @@ extern "C" BOOL WINAPI DestroyWindow(HWND window) {
     // Owned windows go first, as on the original platform.
     std::vector<uint32_t> owned;
     for (const WindowRecord& r : liveWindows(local->desktop))
-        if (r.owner == handle && userState().windows.count(r.handle) != 0) owned.push_back(r.handle);
+        if (r.owner == handle && userState().windows.count(r.handle) != 0)
+            owned.push_back(r.handle);
     for (uint32_t child : owned) DestroyWindow(windowHandle(child));
 
     procedure(window, WM_DESTROY, 0, 0);
@@ -245,7 +245,9 @@ extern "C" BOOL WINAPI UpdateWindow(HWND window) {
     return lookUpWindow(window) ? TRUE : FALSE;
 }
 
-extern "C" BOOL WINAPI IsWindow(HWND window) { return lookUpWindow(window) ? TRUE : FALSE; }
+extern "C" BOOL WINAPI IsWindow(HWND window) {
+    return lookUpWindow(window) ? TRUE : FALSE;
+}
 
 extern "C" HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName) {
     std::string desktop = ve::desktop::directory();

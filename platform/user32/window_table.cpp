@@ -8,7 +8,9 @@
 namespace ve::user {
 namespace {
 
-std::string tablePath(const std::string& desktop) { return desktop + "/windows"; }
+std::string tablePath(const std::string& desktop) {
+    return desktop + "/windows";
+}
 
 std::optional<WindowRecord> parseRecord(const std::string& line) {
     auto fields = desktop::splitFields(line);
@@ -18,7 +20,8 @@ std::optional<WindowRecord> parseRecord(const std::string& line) {
     auto start = desktop::parseNumber(fields[2], 10);
     auto owner = desktop::parseNumber(fields[3], 16);
     auto activation = desktop::parseNumber(fields[5], 10);
-    if (!handle || !pid || !start || !owner || !activation || *handle > 0xFFFFFFFFu) return std::nullopt;
+    if (!handle || !pid || !start || !owner || !activation || *handle > 0xFFFFFFFFu)
+        return std::nullopt;
     WindowRecord record;
     record.handle = uint32_t(*handle);
     record.process = {pid_t(*pid), *start};
@@ -76,8 +79,9 @@ WindowTable loadWindowTable(const std::string& desktop, bool removeDeadQueues) {
         auto record = parseRecord(lines[i]);
         if (!record) continue;
         auto known = alive.find(record->process.pid);
-        bool live = known != alive.end() ? known->second
-                                         : (alive[record->process.pid] = desktop::isAlive(record->process));
+        bool live = known != alive.end()
+                        ? known->second
+                        : (alive[record->process.pid] = desktop::isAlive(record->process));
         if (live) {
             table.windows.push_back(*record);
         } else if (removeDeadQueues && record->queue.find('/') == std::string::npos &&
@@ -89,7 +93,8 @@ WindowTable loadWindowTable(const std::string& desktop, bool removeDeadQueues) {
 }
 
 bool saveWindowTable(const std::string& desktop, const WindowTable& table) {
-    std::string text = desktop::hex(table.nextHandle) + '\t' + std::to_string(table.nextActivation) + '\n';
+    std::string text =
+        desktop::hex(table.nextHandle) + '\t' + std::to_string(table.nextActivation) + '\n';
     for (const WindowRecord& record : table.windows) text += formatRecord(record);
     return desktop::writeFileAtomically(tablePath(desktop), text);
 }

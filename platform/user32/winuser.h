@@ -12,11 +12,11 @@
 // Messages. Each process has one message queue: a named pipe in the desktop directory. Posting a
 // message to a window of any process of the desktop writes one record to that queue without ever
 // waiting; a queue holds 16384 messages (2048 where the host refuses a larger pipe), and posting to
-// a full queue fails with ERROR_NOT_ENOUGH_QUOTA. Records are written whole, so each queue keeps them in the order
-// they were posted. The message loop returns posted messages first, then WM_QUIT once
-// PostQuitMessage was called, then WM_TIMER for a timer that is due. Messages for a window that
-// was destroyed meanwhile are dropped. SendMessageA reaches windows of the calling process only.
-// The first time the loop finds nothing to do, the process counts as idle for input.
+// a full queue fails with ERROR_NOT_ENOUGH_QUOTA. Records are written whole, so each queue keeps
+// them in the order they were posted. The message loop returns posted messages first, then WM_QUIT
+// once PostQuitMessage was called, then WM_TIMER for a timer that is due. Messages for a window
+// that was destroyed meanwhile are dropped. SendMessageA reaches windows of the calling process
+// only. The first time the loop finds nothing to do, the process counts as idle for input.
 //
 // Registered messages. RegisterWindowMessageA gives every process of the desktop the same number,
 // 0xC000 to 0xFFFF, for the same name (compared without regard to case); window classes take their
@@ -93,10 +93,11 @@ struct CREATESTRUCTA {
     DWORD dwExStyle;
 };
 
-#define MAKEINTRESOURCEA(id) (reinterpret_cast<LPSTR>(static_cast<uintptr_t>(static_cast<WORD>(id))))
+#define MAKEINTRESOURCEA(id) \
+    (reinterpret_cast<LPSTR>(static_cast<uintptr_t>(static_cast<WORD>(id))))
 #define MAKEINTRESOURCE MAKEINTRESOURCEA
 #define IS_INTRESOURCE(name) ((reinterpret_cast<uintptr_t>(name) >> 16) == 0)
-#define LOWORD(value) ((WORD)((uintptr_t)(value) & 0xFFFF))
+#define LOWORD(value) ((WORD)((uintptr_t)(value)&0xFFFF))
 #define HIWORD(value) ((WORD)(((uintptr_t)(value) >> 16) & 0xFFFF))
 
 #define ERROR_INVALID_WINDOW_HANDLE 1400

@@ -38,13 +38,17 @@ bool isMark(int x, int y) {
 }
 
 // The two diagonals, three pixels wide.
-bool isCross(int x, int y) { return std::abs(x - y) <= 1 || std::abs(x + y - (kSize - 1)) <= 1; }
+bool isCross(int x, int y) {
+    return std::abs(x - y) <= 1 || std::abs(x + y - (kSize - 1)) <= 1;
+}
 
 Image draw(uint8_t background, uint8_t mark, bool crossed) {
     Image image(kSize * kSize);
     for (int y = 0; y < kSize; ++y)
         for (int x = 0; x < kSize; ++x)
-            image[y * kSize + x] = crossed && isCross(x, y) ? kRed : isMark(x, y) ? mark : background;
+            image[y * kSize + x] = crossed && isCross(x, y) ? kRed
+                                   : isMark(x, y)           ? mark
+                                                            : background;
     return image;
 }
 

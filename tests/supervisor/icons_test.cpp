@@ -1,12 +1,13 @@
 // The supervisor's tray icons as loaded from its resources: 32 x 32, 16 colours, drawn as the
 // three states need them.
 
+#include "platform/user32/icons.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
 
 #include "platform/user32/icon_file.h"
-#include "platform/user32/icons.h"
 #include "platform/user32/resources.h"
 #include "platform/user32/winuser.h"
 #include "supervisor/ko.h"
@@ -42,11 +43,14 @@ LoadedIcon load(int resource) {
 
 std::set<uint32_t> colours(const icons::IconBitmap& bitmap) {
     std::set<uint32_t> found;
-    for (const Rgba& p : bitmap.pixels) found.insert(uint32_t(p.r) << 24 | p.g << 16 | p.b << 8 | p.a);
+    for (const Rgba& p : bitmap.pixels)
+        found.insert(uint32_t(p.r) << 24 | p.g << 16 | p.b << 8 | p.a);
     return found;
 }
 
-uint32_t key(Rgba p) { return uint32_t(p.r) << 24 | p.g << 16 | p.b << 8 | p.a; }
+uint32_t key(Rgba p) {
+    return uint32_t(p.r) << 24 | p.g << 16 | p.b << 8 | p.a;
+}
 
 TEST(SupervisorIcons, AreOpaque32By32SixteenColourImages) {
     for (int resource : {IDI_SWITCH40_OFF, IDI_SWITCH40_ON, IDI_DISCONNECTED}) {
@@ -73,7 +77,8 @@ TEST(SupervisorIcons, ShowOneMarkLightOnBlackThenGreyOnGreyThenCrossedOutInRed) 
     EXPECT_EQ(colours(on.bitmap), (std::set<uint32_t>{key(kDarkGrey), key(kLightGrey)}));
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 32; ++x)
-            ASSERT_EQ(on.bitmap.at(x, y) == kLightGrey, off.bitmap.at(x, y) == kWhite) << x << "," << y;
+            ASSERT_EQ(on.bitmap.at(x, y) == kLightGrey, off.bitmap.at(x, y) == kWhite)
+                << x << "," << y;
 
     // 805: 804 with red along both diagonals, and nowhere else.
     for (int y = 0; y < 32; ++y) {
@@ -86,8 +91,8 @@ TEST(SupervisorIcons, ShowOneMarkLightOnBlackThenGreyOnGreyThenCrossedOutInRed) 
                 ASSERT_EQ(p, on.bitmap.at(x, y)) << x << "," << y;
         }
     }
-    for (auto [x, y] : {std::pair{0, 0}, {31, 31}, {31, 0}, {0, 31}, {15, 15}, {16, 15}, {8, 8},
-                        {23, 8}})
+    for (auto [x, y] :
+         {std::pair{0, 0}, {31, 31}, {31, 0}, {0, 31}, {15, 15}, {16, 15}, {8, 8}, {23, 8}})
         EXPECT_EQ(disconnected.bitmap.at(x, y), kRed) << x << "," << y;
 }
 

@@ -109,11 +109,11 @@ TEST_F(KoEndToEnd, ClicksAndTheSystemCommandRequestSwitchesAndTheIconFollowsTheR
     ASSERT_TRUE(waitForJournal("sent 0x2440 1"));
     EXPECT_TRUE(waitForTrayIcon(804));
 
-    EXPECT_EQ(journalFrom("recv 0x1420 1"),
-              (std::vector<std::string>{"recv 0x1420 1", "sent 0x2420 1", "recv 0x1410 1",
-                                        "sent 0x2410 1", "recv 0x1420 0", "sent 0x2420 0",
-                                        "recv 0x1440 0", "sent 0x2440 0", "recv 0x1440 1",
-                                        "sent 0x2440 1"}));
+    EXPECT_EQ(
+        journalFrom("recv 0x1420 1"),
+        (std::vector<std::string>{
+            "recv 0x1420 1", "sent 0x2420 1", "recv 0x1410 1", "sent 0x2410 1", "recv 0x1420 0",
+            "sent 0x2420 0", "recv 0x1440 0", "sent 0x2440 0", "recv 0x1440 1", "sent 0x2440 1"}));
 
     ASSERT_EQ(tray({"click", "right"}), 0);
     EXPECT_EQ(waitForKoExit(ko), 0);
@@ -147,17 +147,17 @@ TEST_F(KoEndToEnd, ClicksBeforeTheConnectionSendNoRequests) {
     // order, so by the time the close request arrives every click before it was handled.
     ASSERT_EQ(tray({"click", "right"}), 0);
     EXPECT_EQ(waitForKoExit(ko), 0);
-    EXPECT_EQ(journalFrom("sent 0x0100 1"),
-              (std::vector<std::string>{"sent 0x0100 1", "recv 0x1200 0", "sent 0x2200 1",
-                                        "exit 0"}));
+    EXPECT_EQ(
+        journalFrom("sent 0x0100 1"),
+        (std::vector<std::string>{"sent 0x0100 1", "recv 0x1200 0", "sent 0x2200 1", "exit 0"}));
 }
 
 TEST_F(KoEndToEnd, RefusedConnectionIsAnsweredWithTheCloseRequest) {
     pid_t ko = startKo({.ko16Options = "--refuse"});
     EXPECT_EQ(waitForKoExit(ko), 0);
-    EXPECT_EQ(journalFrom("sent 0x2100 0"),
-              (std::vector<std::string>{"sent 0x2100 0", "recv 0x1200 0", "sent 0x2200 1",
-                                        "exit 0"}));
+    EXPECT_EQ(
+        journalFrom("sent 0x2100 0"),
+        (std::vector<std::string>{"sent 0x2100 0", "recv 0x1200 0", "sent 0x2200 1", "exit 0"}));
     EXPECT_TRUE(trayIcons().empty());
 }
 
@@ -268,7 +268,9 @@ struct StartFailure {
     bool applicationLeftRunning;
 };
 
-void PrintTo(const StartFailure& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const StartFailure& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class KoStartFailures : public KoFixture, public ::testing::WithParamInterface<StartFailure> {};
 
@@ -307,15 +309,16 @@ TEST_P(KoStartFailures, AreReportedInATaskModalMessageBox) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, KoStartFailures,
-    ::testing::Values(
-        StartFailure{"NotFound", "", "missing", "Could not start Ko", false},
-        StartFailure{"NotExecutable", "", "not executable", "Could not start Ko", false},
-        StartFailure{"NoWindow", "--no-window", "stand-in", "There was a problem starting Ko", true},
-        StartFailure{"EndsBeforeIdle", "--no-such-option", "stand-in",
-                     "There was a problem starting Ko", false},
-        // The supervisor waits the full 20 s for this one.
-        StartFailure{"NeverIdle", "--idle-after 40000", "stand-in",
-                     "There was a problem starting Ko", true}),
+    ::testing::Values(StartFailure{"NotFound", "", "missing", "Could not start Ko", false},
+                      StartFailure{"NotExecutable", "", "not executable", "Could not start Ko",
+                                   false},
+                      StartFailure{"NoWindow", "--no-window", "stand-in",
+                                   "There was a problem starting Ko", true},
+                      StartFailure{"EndsBeforeIdle", "--no-such-option", "stand-in",
+                                   "There was a problem starting Ko", false},
+                      // The supervisor waits the full 20 s for this one.
+                      StartFailure{"NeverIdle", "--idle-after 40000", "stand-in",
+                                   "There was a problem starting Ko", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

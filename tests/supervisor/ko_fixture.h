@@ -21,11 +21,11 @@ struct KoRun {
     std::vector<std::string> arguments = {};  // after the program name
     std::string ko16Options = {};             // KO16_OPTIONS
     std::string timerScale = kFastTimers;
-    std::optional<std::string> path = {};     // PATH; by default the stand-in's folder first
+    std::optional<std::string> path = {};  // PATH; by default the stand-in's folder first
 };
 
 class KoFixture : public ::testing::Test {
-public:
+  public:
     void SetUp() override;
     void TearDown() override;
 

@@ -43,7 +43,7 @@ LRESULT CALLBACK applicationWindowProcedure(HWND window, UINT message, WPARAM wP
 }
 
 class SupervisorWindowProc : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         desktop.activate();
         HINSTANCE instance = resources::programInstance();
@@ -56,8 +56,8 @@ protected:
         ASSERT_TRUE(registered);
         supervisor = Supervisor{};
         ASSERT_TRUE(InitInstance(instance));
-        application = CreateWindowExA(0, "KO16", "Ko", 0, 0, 0, 0, 0, nullptr, nullptr, instance,
-                                      nullptr);
+        application =
+            CreateWindowExA(0, "KO16", "Ko", 0, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
         ASSERT_NE(application, nullptr);
         supervisor.appWindow = application;
         supervisor.appMessage = APP_MESSAGE;
@@ -84,9 +84,8 @@ protected:
         ASSERT_NE(process.handle, nullptr);
         if (!running) {
             DWORD code = STILL_ACTIVE;
-            ASSERT_TRUE(waitUntil([&] {
-                return GetExitCodeProcess(process.handle, &code) && code != STILL_ACTIVE;
-            }));
+            ASSERT_TRUE(waitUntil(
+                [&] { return GetExitCodeProcess(process.handle, &code) && code != STILL_ACTIVE; }));
         }
         supervisor.processHandle = process.handle;
     }
@@ -110,7 +109,8 @@ protected:
         Posted posted;
         MSG message;
         while (PeekMessageA(&message, application, 0, 0, PM_REMOVE))
-            if (message.message == APP_MESSAGE) posted.emplace_back(UINT(message.wParam), message.lParam);
+            if (message.message == APP_MESSAGE)
+                posted.emplace_back(UINT(message.wParam), message.lParam);
         return posted;
     }
 
@@ -118,7 +118,8 @@ protected:
     int closesPosted() {
         int closes = 0;
         MSG message;
-        while (PeekMessageA(&message, supervisor.mainWindow, WM_CLOSE, WM_CLOSE, PM_REMOVE)) ++closes;
+        while (PeekMessageA(&message, supervisor.mainWindow, WM_CLOSE, WM_CLOSE, PM_REMOVE))
+            ++closes;
         return closes;
     }
 
@@ -153,7 +154,9 @@ struct ReportCase {
     int expectCloses;
 };
 
-void PrintTo(const ReportCase& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const ReportCase& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class ApplicationReports : public SupervisorWindowProc,
                            public ::testing::WithParamInterface<ReportCase> {};
@@ -179,12 +182,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ReportCase{"ConnectedWithSwitch40On", 0, 0, 0, 1, 0x2100, 1, 1, 0, 0, 1, 804, {}, 0},
         ReportCase{"ConnectedWithSwitch40Off", 0, 0, 0, 0, 0x2100, 1, 1, 0, 0, 0, 803, {}, 0},
-        ReportCase{"RefusedIsAnsweredWithClose", 0, 0, 0, 1, 0x2100, 0, 0, 0, 0, 1, 805,
-                   {{0x1200, 0}}, 0},
+        ReportCase{
+            "RefusedIsAnsweredWithClose", 0, 0, 0, 1, 0x2100, 0, 0, 0, 0, 1, 805, {{0x1200, 0}}, 0},
         ReportCase{"ConnectionWithOtherValue", 0, 0, 0, 1, 0x2100, 2, 0, 0, 0, 1, 805, {}, 0},
         ReportCase{"Bit0100BeatsBit0200", 0, 0, 0, 1, 0x2300, 1, 1, 0, 0, 1, 804, {}, 0},
-        ReportCase{"Bit0100BeatsBit0400", 0, 0, 0, 1, 0x2540, 0, 0, 0, 0, 1, 805, {{0x1200, 0}},
-                   0},
+        ReportCase{"Bit0100BeatsBit0400", 0, 0, 0, 1, 0x2540, 0, 0, 0, 0, 1, 805, {{0x1200, 0}}, 0},
         ReportCase{"Disconnect", 1, 0, 0, 1, 0x2200, 1, 0, 0, 0, 1, 805, {}, 1},
         ReportCase{"DisconnectWithOtherValue", 1, 0, 0, 1, 0x2200, 0, 1, 0, 0, 1, 805, {}, 0},
         ReportCase{"Bit0200BeatsBit0400", 1, 0, 0, 1, 0x2640, 0, 1, 0, 0, 1, 805, {}, 0},
@@ -211,7 +213,9 @@ struct TrayCase {
     UINT expectLastMouseDown;
 };
 
-void PrintTo(const TrayCase& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const TrayCase& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class TrayEvents : public SupervisorWindowProc, public ::testing::WithParamInterface<TrayCase> {};
 
@@ -240,27 +244,66 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TrayCase{"LeftClick", 1, 0, 0, true, 901, kLeftClick, {{0x1420, 1}}, 0, 0},
         TrayCase{"LeftClickWithSwitch20On", 1, 0, 1, true, 901, kLeftClick, {{0x1420, 0}}, 0, 0},
-        TrayCase{"DoubleClickMakesTwoRequests", 1, 0, 0, true, 901, kDoubleClick,
-                 {{0x1420, 1}, {0x1410, 1}}, 0, 0},
-        TrayCase{"DoubleClickWithSwitchesOn", 1, 1, 1, true, 901, kDoubleClick,
-                 {{0x1420, 0}, {0x1410, 0}}, 0, 0},
+        TrayCase{"DoubleClickMakesTwoRequests",
+                 1,
+                 0,
+                 0,
+                 true,
+                 901,
+                 kDoubleClick,
+                 {{0x1420, 1}, {0x1410, 1}},
+                 0,
+                 0},
+        TrayCase{"DoubleClickWithSwitchesOn",
+                 1,
+                 1,
+                 1,
+                 true,
+                 901,
+                 kDoubleClick,
+                 {{0x1420, 0}, {0x1410, 0}},
+                 0,
+                 0},
         TrayCase{"LeftClickBeforeConnection", 0, 0, 0, true, 901, kLeftClick, {}, 0, 0},
         TrayCase{"RightClickAsksToClose", 1, 0, 0, true, 901, kRightClick, {}, 1, 0},
         TrayCase{"RightClickBeforeConnection", 0, 0, 0, true, 901, kRightClick, {}, 1, 0},
-        TrayCase{"RightPressLeftRelease", 1, 0, 0, true, 901, {WM_RBUTTONDOWN, WM_LBUTTONUP}, {}, 0,
-                 0},
-        TrayCase{"LeftPressRightRelease", 1, 0, 0, true, 901, {WM_LBUTTONDOWN, WM_RBUTTONUP}, {}, 0,
-                 0},
-        TrayCase{"ReleaseAloneAfterAnEarlierRightPress", 1, 0, 0, true, 901, {WM_LBUTTONUP}, {}, 0,
-                 0},
-        TrayCase{"OtherMouseMessagesChangeNothing", 1, 0, 0, true, 901,
-                 {WM_MOUSEMOVE, WM_RBUTTONDBLCLK, WM_MBUTTONDOWN, WM_MBUTTONUP}, {}, 0,
+        TrayCase{
+            "RightPressLeftRelease", 1, 0, 0, true, 901, {WM_RBUTTONDOWN, WM_LBUTTONUP}, {}, 0, 0},
+        TrayCase{
+            "LeftPressRightRelease", 1, 0, 0, true, 901, {WM_LBUTTONDOWN, WM_RBUTTONUP}, {}, 0, 0},
+        TrayCase{
+            "ReleaseAloneAfterAnEarlierRightPress", 1, 0, 0, true, 901, {WM_LBUTTONUP}, {}, 0, 0},
+        TrayCase{"OtherMouseMessagesChangeNothing",
+                 1,
+                 0,
+                 0,
+                 true,
+                 901,
+                 {WM_MOUSEMOVE, WM_RBUTTONDBLCLK, WM_MBUTTONDOWN, WM_MBUTTONUP},
+                 {},
+                 0,
                  WM_RBUTTONDOWN},
         TrayCase{"OtherIconIsIgnored", 1, 0, 0, false, 902, kLeftClick, {}, 0, WM_RBUTTONDOWN},
-        TrayCase{"AnyEventFindsTheApplicationGone", 1, 0, 0, false, 901, {WM_MOUSEMOVE}, {}, 1,
+        TrayCase{"AnyEventFindsTheApplicationGone",
+                 1,
+                 0,
+                 0,
+                 false,
+                 901,
+                 {WM_MOUSEMOVE},
+                 {},
+                 1,
                  WM_RBUTTONDOWN},
-        TrayCase{"ClickAfterTheApplicationIsGone", 1, 0, 0, false, 901, kLeftClick,
-                 {{0x1420, 1}}, 2, 0}),
+        TrayCase{"ClickAfterTheApplicationIsGone",
+                 1,
+                 0,
+                 0,
+                 false,
+                 901,
+                 kLeftClick,
+                 {{0x1420, 1}},
+                 2,
+                 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SupervisorWindowProc, SystemCommand900RequestsTheOppositeOfSwitch40) {

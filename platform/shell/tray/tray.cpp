@@ -61,7 +61,8 @@ std::optional<TrayIcon> selectIcon(const std::string& desktop, const Selection& 
     if (selection.owner) {
         auto value = ve::desktop::parseNumber(*selection.owner, 16);
         if (!value || *value > 0xFFFFFFFFu) {
-            error = "--owner " + *selection.owner + " is no window handle (expected hexadecimal, e.g. 0x10010)";
+            error = "--owner " + *selection.owner +
+                    " is no window handle (expected hexadecimal, e.g. 0x10010)";
             return std::nullopt;
         }
         owner = uint32_t(*value);
@@ -102,9 +103,10 @@ int sendMouseMessages(const std::string& desktop, const TrayIcon& icon,
 int listIcons(const std::string& desktop) {
     auto windows = ve::user::liveWindows(desktop);
     for (const TrayIcon& icon : ve::shell::readTrayIcons(desktop)) {
-        std::printf("owner=%s id=%u icon=%u tip=%s message=%s pid=%d", ve::desktop::hex(icon.owner).c_str(),
-                    icon.id, icon.iconResource, quote(icon.tip).c_str(),
-                    ve::desktop::hex(icon.callbackMessage).c_str(), int(icon.process.pid));
+        std::printf("owner=%s id=%u icon=%u tip=%s message=%s pid=%d",
+                    ve::desktop::hex(icon.owner).c_str(), icon.id, icon.iconResource,
+                    quote(icon.tip).c_str(), ve::desktop::hex(icon.callbackMessage).c_str(),
+                    int(icon.process.pid));
         auto window = std::find_if(windows.begin(), windows.end(),
                                    [&](const auto& w) { return w.handle == icon.owner; });
         if (window != windows.end())
@@ -137,7 +139,8 @@ int writePng(const std::string& desktop, const Selection& selection, const std::
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"The notification area (tray) of a desktop: list its icons, click them, show them."};
+    CLI::App app{
+        "The notification area (tray) of a desktop: list its icons, click them, show them."};
     app.require_subcommand(1);
     std::string desktopDir;
     app.add_option("--desktop", desktopDir,

@@ -110,8 +110,7 @@ int main(int argc, char** argv) {
             return fail("resource number " + idText + " is not between 1 and 65535");
         if (quoted.size() < 3 || quoted.front() != '"' || quoted.back() != '"')
             return fail("the icon file name must be in double quotes");
-        if (!ids.insert(unsigned(*id)).second)
-            return fail("icon " + idText + " appears twice");
+        if (!ids.insert(unsigned(*id)).second) return fail("icon " + idText + " appears twice");
         std::string name = quoted.substr(1, quoted.size() - 2);
         Entry entry{unsigned(*id), {}, {}};
         for (const std::string& dir : searchDirs) {

@@ -1,12 +1,13 @@
 // Win32 command lines and finding host programs for Win32 program names.
 
+#include "platform/kernel32/command_line.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
 
-#include "platform/kernel32/command_line.h"
 #include "process_harness.h"
 
 namespace ve::testing {
@@ -24,19 +25,26 @@ TEST(CommandLine, SplitsByTheRuntimesRules) {
         {"", {}},
         {"\"C:\\Program Files\\x.exe\" y", {"C:\\Program Files\\x.exe", "y"}},
         {"p \"a b\" c", {"p", "a b", "c"}},
-        {"p a\\\\b", {"p", "a\\\\b"}},                 // backslashes without a quote are literal
-        {"p a\\\"b", {"p", "a\"b"}},                   // \" is a literal quote
-        {"p a\\\\\"b c\"", {"p", "a\\b c"}},            // \\" is a backslash and a quote that acts
-        {"p \"a\"\"b\"", {"p", "a\"b"}},                // "" inside quotes is a literal quote
-        {"p \"\"", {"p", ""}},                          // an empty argument
+        {"p a\\\\b", {"p", "a\\\\b"}},        // backslashes without a quote are literal
+        {"p a\\\"b", {"p", "a\"b"}},          // \" is a literal quote
+        {"p a\\\\\"b c\"", {"p", "a\\b c"}},  // \\" is a backslash and a quote that acts
+        {"p \"a\"\"b\"", {"p", "a\"b"}},      // "" inside quotes is a literal quote
+        {"p \"\"", {"p", ""}},                // an empty argument
         {"p x\"y z\"w", {"p", "xy zw"}},
     };
     for (const Case& c : cases) EXPECT_EQ(kernel::splitCommandLine(c.line), c.expected) << c.line;
 }
 
 TEST(CommandLine, QuotingRoundTrips) {
-    Arguments arguments{"plain", "", "two words", "tab\there", "quote\"d", "trailing\\",
-                        "back\\\\slashes\\\"", "\"", "\\\\server\\share dir\\"};
+    Arguments arguments{"plain",
+                        "",
+                        "two words",
+                        "tab\there",
+                        "quote\"d",
+                        "trailing\\",
+                        "back\\\\slashes\\\"",
+                        "\"",
+                        "\\\\server\\share dir\\"};
     std::string line = "prog " + kernel::joinArguments(arguments);
     Arguments expected{"prog"};
     expected.insert(expected.end(), arguments.begin(), arguments.end());
@@ -46,7 +54,7 @@ TEST(CommandLine, QuotingRoundTrips) {
 }
 
 class ProgramSearch : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::filesystem::create_directories(dir.file("first"));
         std::filesystem::create_directories(dir.file("second"));

@@ -1,7 +1,7 @@
 // Starting host programs with CreateProcessA: exit codes, errors, what the child gets.
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -35,7 +35,8 @@ Result create(std::string line, DWORD flags = CREATE_DEFAULT_ERROR_MODE | NORMAL
 
 DWORD exitCodeOf(HANDLE process) {
     DWORD code = STILL_ACTIVE;
-    EXPECT_TRUE(waitUntil([&] { return GetExitCodeProcess(process, &code) && code != STILL_ACTIVE; }));
+    EXPECT_TRUE(
+        waitUntil([&] { return GetExitCodeProcess(process, &code) && code != STILL_ACTIVE; }));
     return code;
 }
 
@@ -86,7 +87,8 @@ TEST(CreateProcess, GivesTheChildItsArgumentsEnvironmentAndNoOtherFiles) {
 TEST(CreateProcess, ReportsProgramsThatCannotRun) {
     TemporaryDesktop dir;
     std::ofstream(dir.file("plain")) << "text\n";
-    std::ofstream(dir.file("garbage")) << "\x7f" "ELF but not really";
+    std::ofstream(dir.file("garbage")) << "\x7f"
+                                          "ELF but not really";
     ::chmod(dir.file("garbage").c_str(), 0755);
     struct Case {
         std::string line;

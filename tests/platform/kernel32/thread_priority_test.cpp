@@ -32,7 +32,7 @@ bool canRaisePriority() {
 }
 
 class ThreadPriority : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_EQ(::getpriority(PRIO_PROCESS, 0), 0) << "the test expects to run at nice 0";
         std::string line = "sleep 60";
@@ -54,8 +54,8 @@ TEST_F(ThreadPriority, LevelsAreNiceStepsFromNormal) {
     struct Case {
         int level;
         int nice;
-    } lowering[] = {{THREAD_PRIORITY_BELOW_NORMAL, 1}, {THREAD_PRIORITY_LOWEST, 2},
-                    {THREAD_PRIORITY_IDLE, 19}};
+    } lowering[] = {
+        {THREAD_PRIORITY_BELOW_NORMAL, 1}, {THREAD_PRIORITY_LOWEST, 2}, {THREAD_PRIORITY_IDLE, 19}};
     for (const Case& c : lowering) {
         ASSERT_TRUE(SetThreadPriority(info.hThread, c.level)) << c.level;
         EXPECT_EQ(niceOf(info.dwProcessId), c.nice);

@@ -19,14 +19,15 @@ LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 }
 
 class NotifyIcon : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         desktop.activate();
         WNDCLASSA cls{};
         cls.lpfnWndProc = procedure;
         cls.lpszClassName = "VE TEST";
         RegisterClassA(&cls);
-        window = CreateWindowExA(0, "VE TEST", "test", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+        window = CreateWindowExA(0, "VE TEST", "test", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr,
+                                 nullptr);
         ASSERT_NE(window, nullptr);
         icon1 = LoadIconA(resources::programInstance(), MAKEINTRESOURCE(7001));
         icon2 = LoadIconA(resources::programInstance(), MAKEINTRESOURCE(7002));

@@ -28,10 +28,11 @@ std::vector<uint8_t> makeIcon(uint8_t topLeft, uint8_t topRight, uint8_t bottomL
     put16(image, 1);
     put16(image, 4);
     for (int i = 0; i < 6; ++i) put32(image, 0);
-    for (uint32_t c : palette) image.insert(image.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16), 0});
-    image.insert(image.end(), {uint8_t(bottomLeft << 4), 0, 0, 0});       // bottom row
+    for (uint32_t c : palette)
+        image.insert(image.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16), 0});
+    image.insert(image.end(), {uint8_t(bottomLeft << 4), 0, 0, 0});          // bottom row
     image.insert(image.end(), {uint8_t(topLeft << 4 | topRight), 0, 0, 0});  // top row
-    image.insert(image.end(), {0x40, 0, 0, 0});  // bottom-right masked
+    image.insert(image.end(), {0x40, 0, 0, 0});                              // bottom-right masked
     image.insert(image.end(), {0x00, 0, 0, 0});
     std::vector<uint8_t> file;
     put16(file, 0);
@@ -57,6 +58,8 @@ const resources::ResourceTable table(testResources, std::size(testResources));
 
 }  // namespace
 
-const std::vector<uint8_t>& iconFileOf(unsigned resource) { return resource == 7001 ? icon7001 : icon7002; }
+const std::vector<uint8_t>& iconFileOf(unsigned resource) {
+    return resource == 7001 ? icon7001 : icon7002;
+}
 
 }  // namespace ve::testing

@@ -13,7 +13,8 @@ struct Pixel {
 };
 
 // The pixels of resource 7001 from the top row down: red, green / blue, transparent.
-inline const Pixel kIcon7001[4] = {{255, 0, 0, 255}, {0, 255, 0, 255}, {0, 0, 255, 255}, {0, 0, 0, 0}};
+inline const Pixel kIcon7001[4] = {
+    {255, 0, 0, 255}, {0, 255, 0, 255}, {0, 0, 255, 255}, {0, 0, 0, 0}};
 
 const std::vector<uint8_t>& iconFileOf(unsigned resource);
 

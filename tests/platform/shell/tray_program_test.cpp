@@ -24,14 +24,15 @@ LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 constexpr UINT kCallback = WM_USER + 7;
 
 class TrayProgram : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         desktop.activate();
         WNDCLASSA cls{};
         cls.lpfnWndProc = procedure;
         cls.lpszClassName = "VE TEST";
         RegisterClassA(&cls);
-        window = CreateWindowExA(0, "VE TEST", "Owner", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+        window = CreateWindowExA(0, "VE TEST", "Owner", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr,
+                                 nullptr);
         ASSERT_NE(window, nullptr);
         icon = LoadIconA(resources::programInstance(), MAKEINTRESOURCE(7001));
         ASSERT_NE(icon, nullptr);
@@ -88,7 +89,8 @@ TEST_F(TrayProgram, ListsOwnerIdentifierIconAndTip) {
     addIcon(901);
     std::string output;
     ASSERT_EQ(tray({"list"}, &output), 0);
-    EXPECT_EQ(output, "owner=" + owner() + " id=901 icon=7001 tip=\"say \\\"hi\\\"\" message=0x407 pid=" +
+    EXPECT_EQ(output, "owner=" + owner() +
+                          " id=901 icon=7001 tip=\"say \\\"hi\\\"\" message=0x407 pid=" +
                           std::to_string(::getpid()) + " class=\"VE TEST\" title=\"Owner\"\n");
 }
 
@@ -101,7 +103,8 @@ TEST_F(TrayProgram, ClicksAsTheShellSendsThem) {
         {{"click", "left"}, {WM_LBUTTONDOWN, WM_LBUTTONUP}},
         {{"click", "double"}, {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}},
         {{"click", "right"}, {WM_RBUTTONDOWN, WM_RBUTTONUP}},
-        {{"send", "mousemove", "rbuttondown", "lbuttonup"}, {WM_MOUSEMOVE, WM_RBUTTONDOWN, WM_LBUTTONUP}},
+        {{"send", "mousemove", "rbuttondown", "lbuttonup"},
+         {WM_MOUSEMOVE, WM_RBUTTONDOWN, WM_LBUTTONUP}},
     };
     for (const Case& c : cases) {
         std::string errors;
@@ -117,7 +120,8 @@ TEST_F(TrayProgram, ChoosesOneIconOrSaysWhy) {
     addIcon(1);
     addIcon(2);
     EXPECT_EQ(tray({"click", "left"}, nullptr, &errors), 1);
-    EXPECT_NE(errors.find("2 tray icons match; choose one with --owner and --id"), std::string::npos);
+    EXPECT_NE(errors.find("2 tray icons match; choose one with --owner and --id"),
+              std::string::npos);
     ASSERT_EQ(tray({"click", "right", "--id", "2", "--owner", owner()}), 0);
     EXPECT_EQ(received(2), (std::vector<LPARAM>{WM_RBUTTONDOWN, WM_RBUTTONUP}));
     EXPECT_EQ(tray({"click", "left", "--owner", "window"}, nullptr, &errors), 1);

@@ -1,5 +1,7 @@
 // The desktop: its directory, process liveness and the escaping of its text files.
 
+#include "platform/user32/desktop.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,7 +12,6 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/user32/desktop.h"
 #include "process_harness.h"
 
 namespace ve::testing {
@@ -57,9 +58,9 @@ TEST(Desktop, ProcessesThatEndedAreNotAliveEvenBeforeTheyAreCollected) {
 }
 
 TEST(Desktop, EscapingKeepsFieldsAndRecordsApart) {
-    for (std::string text : {std::string(""), std::string("plain"), std::string("tab\there"),
-                             std::string("new\nline\r"), std::string("back\\slash\\"),
-                             std::string("\\t literally")}) {
+    for (std::string text :
+         {std::string(""), std::string("plain"), std::string("tab\there"),
+          std::string("new\nline\r"), std::string("back\\slash\\"), std::string("\\t literally")}) {
         std::string escaped = desktop::escape(text);
         EXPECT_EQ(escaped.find_first_of("\t\n\r"), std::string::npos) << text;
         EXPECT_EQ(desktop::unescape(escaped), text);

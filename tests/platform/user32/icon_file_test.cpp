@@ -1,11 +1,11 @@
 // Icon files: parsing the directory and decoding the images, good and bad.
 
+#include "platform/user32/icon_file.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <vector>
-
-#include "platform/user32/icon_file.h"
 
 namespace ve::testing {
 namespace {
@@ -32,7 +32,8 @@ std::vector<uint8_t> tinyIcon(uint16_t bitCount = 4) {
     put16(image, bitCount);
     for (int i = 0; i < 6; ++i) put32(image, 0);
     for (uint32_t colour : {0x000000u, 0xFF0000u, 0x00FF00u, 0x0000FFu}) {
-        image.insert(image.end(), {uint8_t(colour), uint8_t(colour >> 8), uint8_t(colour >> 16), 0});
+        image.insert(image.end(),
+                     {uint8_t(colour), uint8_t(colour >> 8), uint8_t(colour >> 16), 0});
     }
     for (int i = 4; i < 16; ++i) put32(image, 0);  // the rest of the 16 colours
     // Colour rows, bottom first, each padded to four bytes.
@@ -75,8 +76,8 @@ TEST(IconFile, DecodesAPalettedImageWithItsMask) {
     ASSERT_TRUE(bitmap) << error;
     const Rgba red{255, 0, 0, 255}, green{0, 255, 0, 255}, blue{0, 0, 255, 255},
         black{0, 0, 0, 255};
-    EXPECT_EQ(bitmap->pixels, (std::vector<Rgba>{red, green, blue, black, blue, blue, red,
-                                                 Rgba{255, 0, 0, 0}}));
+    EXPECT_EQ(bitmap->pixels,
+              (std::vector<Rgba>{red, green, blue, black, blue, blue, red, Rgba{255, 0, 0, 0}}));
 }
 
 TEST(IconFile, SingleImageFileKeepsTheImage) {

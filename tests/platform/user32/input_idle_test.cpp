@@ -51,7 +51,8 @@ TEST(WaitForInputIdle, FailsForAProgramThatEndsWithoutWaiting) {
     EXPECT_EQ(WaitForInputIdle(peer.process, 30000), WAIT_FAILED);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_GUI_PROCESS));
     DWORD code = STILL_ACTIVE;
-    EXPECT_TRUE(waitUntil([&] { return GetExitCodeProcess(peer.process, &code) && code != STILL_ACTIVE; }));
+    EXPECT_TRUE(
+        waitUntil([&] { return GetExitCodeProcess(peer.process, &code) && code != STILL_ACTIVE; }));
     EXPECT_EQ(code, 3u);
     CloseHandle(peer.process);
 }

@@ -11,7 +11,7 @@ namespace ve::testing {
 namespace {
 
 class MessageBoxes : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { desktop.activate(); }
     TemporaryDesktop desktop;
 };
@@ -60,7 +60,8 @@ TEST_F(MessageBoxes, WithoutAValidStyleOrOwnerFail) {
 TEST(MessageBoxStyle, NamesEveryPart) {
     EXPECT_EQ(user::describeMessageBoxStyle(0x30), "MB_OK|MB_ICONEXCLAMATION");
     EXPECT_EQ(user::describeMessageBoxStyle(0x2030), "MB_OK|MB_ICONEXCLAMATION|MB_TASKMODAL");
-    EXPECT_EQ(user::describeMessageBoxStyle(0x1213), "MB_YESNOCANCEL|MB_ICONHAND|MB_DEFBUTTON3|MB_SYSTEMMODAL");
+    EXPECT_EQ(user::describeMessageBoxStyle(0x1213),
+              "MB_YESNOCANCEL|MB_ICONHAND|MB_DEFBUTTON3|MB_SYSTEMMODAL");
     EXPECT_EQ(user::describeMessageBoxStyle(0x40004), "MB_YESNO|0x40000");
 }
 

@@ -14,7 +14,7 @@ namespace ve::testing {
 namespace {
 
 class Messages : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { desktop.activate(); }
     TemporaryDesktop desktop;
 };
@@ -149,7 +149,8 @@ TEST_F(Messages, RegisteredNumbersAgreeBetweenProcesses) {
     EXPECT_EQ(RegisterWindowMessageA("ko32uwm_notifyicon:controls"), mine);
 
     std::string output;
-    ASSERT_EQ(runProgram({PEER_PROGRAM, "register", "KO32UWM_NOTIFYICON:Controls"}, {}, &output), 0);
+    ASSERT_EQ(runProgram({PEER_PROGRAM, "register", "KO32UWM_NOTIFYICON:Controls"}, {}, &output),
+              0);
     EXPECT_EQ(output, std::to_string(mine) + "\n");
     ASSERT_EQ(runProgram({PEER_PROGRAM, "register", "New in the peer"}, {}, &output), 0);
     EXPECT_EQ(RegisterWindowMessageA("NEW IN THE PEER"), UINT(std::stoul(output)));

@@ -11,12 +11,12 @@ namespace ve::testing {
 namespace {
 
 class ResourceCompiler : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         // A valid 1 x 1 icon: directory, header, two-colour palette, one row, one mask row.
-        std::vector<unsigned char> icon = {0, 0, 1, 0, 1, 0, 1, 1, 2, 0, 1, 0, 1, 0, 56, 0, 0, 0,
-                                           22, 0, 0, 0, 40, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 1, 0,
-                                           1, 0};
+        std::vector<unsigned char> icon = {0, 0,  1, 0, 1, 0,  1, 1, 2, 0,  1, 0, 1,
+                                           0, 56, 0, 0, 0, 22, 0, 0, 0, 40, 0, 0, 0,
+                                           1, 0,  0, 0, 2, 0,  0, 0, 1, 0,  1, 0};
         icon.resize(22 + 40, 0);
         icon.insert(icon.end(), {0, 0, 0, 0, 255, 255, 255, 0, 0x80, 0, 0, 0, 0, 0, 0, 0});
         std::ofstream(dir.file("good.ico"), std::ios::binary)
@@ -26,7 +26,8 @@ protected:
 
     int compile(const std::string& script, std::string* errors) {
         std::ofstream(dir.file("test.rc")) << script;
-        return runProgram({RC_PROGRAM, dir.file("test.rc"), dir.file("out.cpp")}, {}, nullptr, errors);
+        return runProgram({RC_PROGRAM, dir.file("test.rc"), dir.file("out.cpp")}, {}, nullptr,
+                          errors);
     }
 
     TemporaryDesktop dir;
@@ -34,11 +35,13 @@ protected:
 
 TEST_F(ResourceCompiler, CompilesIconsIntoARegisteredTable) {
     std::string errors;
-    ASSERT_EQ(compile("// icons\n803 ICON \"good.ico\"  // first\n\n804 ICON \"good.ico\"\n", &errors), 0)
+    ASSERT_EQ(
+        compile("// icons\n803 ICON \"good.ico\"  // first\n\n804 ICON \"good.ico\"\n", &errors), 0)
         << errors;
     std::string source = readText(dir.file("out.cpp"));
-    EXPECT_NE(source.find("{ve::resources::ResourceType::Icon, 803, resource803, sizeof resource803}"),
-              std::string::npos);
+    EXPECT_NE(
+        source.find("{ve::resources::ResourceType::Icon, 803, resource803, sizeof resource803}"),
+        std::string::npos);
     EXPECT_NE(source.find("resource804"), std::string::npos);
     EXPECT_NE(source.find("ResourceTable table(resources"), std::string::npos);
 }

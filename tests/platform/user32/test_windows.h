@@ -5,7 +5,8 @@
 
 namespace ve::testing {
 
-inline LRESULT CALLBACK plainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+inline LRESULT CALLBACK plainWindowProcedure(HWND window, UINT message, WPARAM wParam,
+                                             LPARAM lParam) {
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
@@ -16,7 +17,8 @@ inline HWND createTestWindow(const char* title = "test", DWORD style = 0, HWND o
     cls.lpfnWndProc = plainWindowProcedure;
     cls.lpszClassName = className;
     RegisterClassA(&cls);  // fails harmlessly once the class exists
-    return CreateWindowExA(0, className, title, style, 0, 0, 10, 10, owner, nullptr, nullptr, nullptr);
+    return CreateWindowExA(0, className, title, style, 0, 0, 10, 10, owner, nullptr, nullptr,
+                           nullptr);
 }
 
 inline std::string handleText(HWND window) {

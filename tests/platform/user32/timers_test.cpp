@@ -16,7 +16,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 class Timers : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         desktop.activate();
         ::unsetenv("VE_TIMER_SCALE");
@@ -108,7 +108,8 @@ TEST_F(Timers, TheTestScaleShortensEveryInterval) {
         ::setenv("VE_TIMER_SCALE", bad, 1);
         ::testing::internal::CaptureStderr();
         EXPECT_EQ(user::scaledTimerInterval(15000), 15000ms) << bad;
-        EXPECT_NE(::testing::internal::GetCapturedStderr().find("VE_TIMER_SCALE"), std::string::npos);
+        EXPECT_NE(::testing::internal::GetCapturedStderr().find("VE_TIMER_SCALE"),
+                  std::string::npos);
     }
 }
 

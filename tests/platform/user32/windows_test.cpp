@@ -13,7 +13,7 @@ namespace ve::testing {
 namespace {
 
 class Windows : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { desktop.activate(); }
     std::vector<uint32_t> zOrder() {
         std::vector<uint32_t> handles;
@@ -43,7 +43,8 @@ TEST_F(Windows, CreationRunsTheProcedureAndCanBeRefused) {
     EXPECT_EQ(GetLastError(), DWORD(ERROR_CLASS_ALREADY_EXISTS));
 
     seen.clear();
-    HWND window = CreateWindowExA(0, "recording", "t", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    HWND window =
+        CreateWindowExA(0, "recording", "t", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(seen, (std::vector<UINT>{WM_NCCREATE, WM_CREATE}));
     seen.clear();
@@ -54,13 +55,15 @@ TEST_F(Windows, CreationRunsTheProcedureAndCanBeRefused) {
     // WM_CREATE answering -1 destroys the window again and creation fails.
     seen.clear();
     int refuse = 1;
-    EXPECT_EQ(CreateWindowExA(0, "Recording", "t", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, &refuse),
-              nullptr);
+    EXPECT_EQ(
+        CreateWindowExA(0, "Recording", "t", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, &refuse),
+        nullptr);
     EXPECT_EQ(seen, (std::vector<UINT>{WM_NCCREATE, WM_CREATE, WM_DESTROY, WM_NCDESTROY}));
     EXPECT_TRUE(zOrder().empty());
 
-    EXPECT_EQ(CreateWindowExA(0, "No such class", "t", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr),
-              nullptr);
+    EXPECT_EQ(
+        CreateWindowExA(0, "No such class", "t", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr),
+        nullptr);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_CANNOT_FIND_WND_CLASS));
 }
 

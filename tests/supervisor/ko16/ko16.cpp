@@ -201,13 +201,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
         if (mainWindow == NULL) return 1;
         journal("window 0x%lX", (unsigned long)(uintptr_t)mainWindow);
         if (options.popup) {
-            HWND popup = CreateWindowExA(0, "KO16 Popup", "Ko settings", WS_POPUP | WS_CAPTION | WS_VISIBLE,
-                                         CW_USEDEFAULT, CW_USEDEFAULT, 200, 100, mainWindow, NULL,
-                                         instance, NULL);
+            HWND popup = CreateWindowExA(0, "KO16 Popup", "Ko settings",
+                                         WS_POPUP | WS_CAPTION | WS_VISIBLE, CW_USEDEFAULT,
+                                         CW_USEDEFAULT, 200, 100, mainWindow, NULL, instance, NULL);
             journal("popup 0x%lX", (unsigned long)(uintptr_t)popup);
         }
     }
-    if (options.exitAfter != 0) exitTimerId = SetTimer(mainWindow, kExitTimer, options.exitAfter, NULL);
+    if (options.exitAfter != 0)
+        exitTimerId = SetTimer(mainWindow, kExitTimer, options.exitAfter, NULL);
     if (options.idleAfter != 0) Sleep(options.idleAfter);
 
     MSG message;

@@ -19,7 +19,8 @@ extern char** environ;
 namespace ve::testing {
 
 TemporaryDesktop::TemporaryDesktop() {
-    std::string pattern = std::filesystem::temp_directory_path().string() + "/ve-desktop-test-XXXXXX";
+    std::string pattern =
+        std::filesystem::temp_directory_path().string() + "/ve-desktop-test-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     if (::mkdtemp(buffer.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
@@ -31,7 +32,9 @@ TemporaryDesktop::~TemporaryDesktop() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-void TemporaryDesktop::activate() const { ::setenv("VE_DESKTOP", path_.c_str(), 1); }
+void TemporaryDesktop::activate() const {
+    ::setenv("VE_DESKTOP", path_.c_str(), 1);
+}
 
 pid_t spawnProgram(const std::vector<std::string>& argv, const Environment& environment,
                    const std::string& stdoutPath, const std::string& stderrPath) {
@@ -55,13 +58,16 @@ pid_t spawnProgram(const std::vector<std::string>& argv, const Environment& envi
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (!stdoutPath.empty())
-        posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.c_str(),
+                                         O_WRONLY | O_CREAT | O_APPEND, 0644);
     if (!stderrPath.empty())
-        posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(),
+                                         O_WRONLY | O_CREAT | O_APPEND, 0644);
     pid_t pid = 0;
     int error = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
-    if (error != 0) throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(error));
+    if (error != 0)
+        throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(error));
     return pid;
 }
 

@@ -19,7 +19,7 @@ using Environment = std::vector<std::pair<std::string, std::string>>;
 // A desktop directory of its own, removed with everything in it at the end. activate() makes it
 // the desktop of this process and of the processes it starts.
 class TemporaryDesktop {
-public:
+  public:
     TemporaryDesktop();
     ~TemporaryDesktop();
     TemporaryDesktop(const TemporaryDesktop&) = delete;
@@ -29,7 +29,7 @@ public:
     std::string file(const std::string& name) const { return path_ + "/" + name; }
     void activate() const;
 
-private:
+  private:
     std::string path_;
 };
 

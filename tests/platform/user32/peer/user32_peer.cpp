@@ -18,7 +18,9 @@
 
 namespace {
 
-unsigned long number(const char* text) { return std::strtoul(text, nullptr, 0); }
+unsigned long number(const char* text) {
+    return std::strtoul(text, nullptr, 0);
+}
 
 int runLoop() {
     MSG message;
@@ -42,7 +44,8 @@ int main(int argc, char** argv) {
         WPARAM tag = number(argv[5]);
         for (unsigned long i = 0; i < count; ++i) {
             if (!PostMessageA(window, message, tag, LPARAM(i))) {
-                std::fprintf(stderr, "post %lu failed: error %lu\n", i, (unsigned long)GetLastError());
+                std::fprintf(stderr, "post %lu failed: error %lu\n", i,
+                             (unsigned long)GetLastError());
                 return 1;
             }
         }
