@@ -5,12 +5,16 @@
 // Faults handled: a C++ exception leaving the call, an access fault (SIGSEGV, SIGBUS), a
 // floating-point or integer arithmetic trap (SIGFPE) and an illegal instruction (SIGILL), each as
 // raised by the processor in the guarded thread. A guard is per thread and guards may nest; the
-// innermost guard of the faulting thread receives the fault. While any guard is active the layer's
-// fault handlers are installed process-wide; a fault on a thread without an active guard, or a
-// signal sent by kill or raise rather than by a fault, goes to whatever handler was installed
-// before (or to the default action). When the last guard ends, those previous handlers are put
-// back. Each guarding thread gets an alternate signal stack if it has none, so a stack overflow
-// is handled too.
+// innermost guard of the faulting thread receives the fault.
+//
+// The layer's fault handlers are installed by the first guard and stay installed while the layer
+// is loaded, so a guarded call costs no system call. A fault on a thread without an active guard,
+// or a signal sent by kill or raise rather than raised by a fault, goes on to whatever handler was
+// installed before (or to the default action); when the layer is unloaded, those previous
+// handlers are put back. A program that installs a fault handler of its own afterwards must pass
+// on the faults it does not claim to the handler it replaced, as chained handlers do, or guards
+// stop catching faults. Each guarding thread gets an alternate signal stack if it has none, so a
+// stack overflow is handled too.
 //
 // A fault abandons the guarded call where it stood: destructors of its frames do not run, and
 // whatever it was changing is left as it was. The caller decides what to trust afterwards.

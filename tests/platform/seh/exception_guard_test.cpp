@@ -1,9 +1,12 @@
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <setjmp.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cfenv>
 #include <csignal>
+#include <filesystem>
 #include <thread>
 #include <vector>
 
@@ -98,37 +101,60 @@ TEST(ExceptionGuard, ThreadsFaultingAtOnceEachGetTheirOwnFault) {
     EXPECT_EQ(wrongResults.load(), 0);
 }
 
-// A handler of the program's own, installed before any guard, that recovers its thread.
+// A handler of the program's own, installed in front of the layer's: it recovers the faults its
+// thread expects and passes the others on to the handler it replaced, as chained handlers do.
 thread_local sigjmp_buf ownRecovery;
+thread_local bool expectingOwnFault = false;
 std::atomic<int> ownHandlerCalls{0};
+struct sigaction replacedByOwn {};
 
-void ownHandler(int, siginfo_t*, void*) {
-    ++ownHandlerCalls;
-    siglongjmp(ownRecovery, 1);
+void ownHandler(int signal, siginfo_t* info, void* context) {
+    if (expectingOwnFault) {
+        expectingOwnFault = false;
+        ++ownHandlerCalls;
+        siglongjmp(ownRecovery, 1);
+    }
+    if ((replacedByOwn.sa_flags & SA_SIGINFO) && replacedByOwn.sa_sigaction != nullptr) {
+        replacedByOwn.sa_sigaction(signal, info, context);
+        return;
+    }
+    std::signal(signal, SIG_DFL);
+}
+
+bool ownHandlerIsCurrent() {
+    struct sigaction current {};
+    sigaction(SIGSEGV, nullptr, &current);
+    return (current.sa_flags & SA_SIGINFO) && current.sa_sigaction == ownHandler;
+}
+
+// Faults the current thread with a fault its own handler expects; true when that handler got it.
+bool ownHandlerRecovers(void (*fault)()) {
+    expectingOwnFault = true;
+    if (sigsetjmp(ownRecovery, 1) == 0) fault();
+    const bool recovered = !expectingOwnFault;
+    expectingOwnFault = false;
+    return recovered;
 }
 
 class PreviousHandler : public testing::Test {
   protected:
     void SetUp() override {
+        DWORD code = 0;
+        SehTryExcept([](void*) {}, nullptr, &code);  // the layer's handlers are in place
         struct sigaction own {};
         own.sa_sigaction = ownHandler;
         own.sa_flags = SA_SIGINFO;
         sigemptyset(&own.sa_mask);
-        ASSERT_EQ(sigaction(SIGSEGV, &own, &saved_), 0);
+        ASSERT_EQ(sigaction(SIGSEGV, &own, &replacedByOwn), 0);
         ownHandlerCalls = 0;
     }
-    void TearDown() override { sigaction(SIGSEGV, &saved_, nullptr); }
-
-    struct sigaction saved_ {};
+    void TearDown() override { sigaction(SIGSEGV, &replacedByOwn, nullptr); }
 };
 
-TEST_F(PreviousHandler, IsInPlaceAgainAfterTheGuards) {
+TEST_F(PreviousHandler, InFrontOfTheLayerStillLetsGuardsCatchTheirFaults) {
     DWORD code = 0;
     EXPECT_FALSE(SehTryExcept([](void*) { faults::writeToProtectedPage(); }, nullptr, &code));
-    struct sigaction current {};
-    sigaction(SIGSEGV, nullptr, &current);
-    EXPECT_TRUE(current.sa_flags & SA_SIGINFO);
-    EXPECT_EQ(current.sa_sigaction, ownHandler);
+    EXPECT_EQ(code, EXCEPTION_ACCESS_VIOLATION);
     EXPECT_EQ(ownHandlerCalls.load(), 0);
 }
 
@@ -137,12 +163,8 @@ TEST_F(PreviousHandler, ReceivesFaultsOfThreadsWithoutAGuardWhileAGuardIsActive)
     bool otherThreadRecovered = false;
     const BOOL completed = sehTryExcept(
         [&] {
-            std::thread unguarded([&] {
-                if (sigsetjmp(ownRecovery, 1) == 0)
-                    faults::writeToProtectedPage();
-                else
-                    otherThreadRecovered = true;
-            });
+            std::thread unguarded(
+                [&] { otherThreadRecovered = ownHandlerRecovers(faults::writeToProtectedPage); });
             unguarded.join();
         },
         &code);
@@ -154,16 +176,35 @@ TEST_F(PreviousHandler, ReceivesFaultsOfThreadsWithoutAGuardWhileAGuardIsActive)
 TEST_F(PreviousHandler, ReceivesASignalSentInsideAGuardRatherThanRaisedByAFault) {
     DWORD code = 0;
     bool recovered = false;
-    const BOOL completed = sehTryExcept(
-        [&] {
-            if (sigsetjmp(ownRecovery, 1) == 0)
-                raise(SIGSEGV);
-            else
-                recovered = true;
-        },
-        &code);
+    const BOOL completed =
+        sehTryExcept([&] { recovered = ownHandlerRecovers([] { std::raise(SIGSEGV); }); }, &code);
     EXPECT_TRUE(completed);
     EXPECT_TRUE(recovered);
+    EXPECT_EQ(ownHandlerCalls.load(), 1);
+}
+
+// A second instance of the layer, loaded from a copy of its file, installs its handlers in front
+// of the program's own one: the program's handler must still get the faults no guard claims, and
+// must be current again once that instance is unloaded.
+TEST_F(PreviousHandler, GetsUnclaimedFaultsFromALayerInFrontAndIsPutBackAtItsUnload) {
+    const std::filesystem::path copy = std::filesystem::temp_directory_path() /
+                                       ("ve-seh-copy-" + std::to_string(getpid()) + ".so");
+    std::filesystem::copy_file(SEH_LIBRARY_PATH, copy,
+                               std::filesystem::copy_options::overwrite_existing);
+    void* layer = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
+    std::filesystem::remove(copy);
+    ASSERT_NE(layer, nullptr) << dlerror();
+    const auto tryExcept = reinterpret_cast<decltype(&SehTryExcept)>(dlsym(layer, "SehTryExcept"));
+    ASSERT_NE(tryExcept, nullptr);
+
+    DWORD code = 0;
+    EXPECT_FALSE(tryExcept([](void*) { faults::writeToProtectedPage(); }, nullptr, &code));
+    EXPECT_EQ(code, EXCEPTION_ACCESS_VIOLATION);
+    EXPECT_FALSE(ownHandlerIsCurrent());
+    EXPECT_TRUE(ownHandlerRecovers(faults::writeToProtectedPage));
+
+    dlclose(layer);
+    EXPECT_TRUE(ownHandlerIsCurrent());
     EXPECT_EQ(ownHandlerCalls.load(), 1);
 }
 
