@@ -323,3 +323,17 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace ve::testing
+
+namespace ve::testing {
+namespace {
+
+TEST(KoProgram, ExportsItsWindowProcedureByName) {
+    std::string symbols, errors;
+    ASSERT_EQ(runProgram({NM_PROGRAM, "-D", "--defined-only", KO_PROGRAM}, {}, &symbols, &errors), 0)
+        << errors;
+    EXPECT_NE(symbols.find(" T WndProc\n"), std::string::npos) << symbols;
+    EXPECT_EQ(symbols.find("WinMain"), std::string::npos) << symbols;
+}
+
+}  // namespace
+}  // namespace ve::testing
