@@ -164,6 +164,18 @@ TEST_F(EntryTable, NullOrClosedHandlesReachNothing) {
     EXPECT_EQ(standin().callCount(), afterClose);
 }
 
+TEST_F(EntryTable, EndsAtIndexThirteen) {
+    // veSetInputScale, veSetInputDelay, m2sSetSpread and m2sSetCenter have no index.
+    Stack16 stack;
+    stack.pushDword(open16(veOpen));
+    stack.pushDword(8);
+    stack.pushDword(8);
+    const int before = standin().callCount();
+    EXPECT_FALSE(side_.dispatches(entryCount, stack));
+    EXPECT_EQ(stack.depth(), 12u);
+    EXPECT_EQ(standin().callCount(), before);
+}
+
 TEST_F(EntryTable, AFailedOpenGivesTheCallerANullHandle) {
     standin().control().openResult = 1;
     for (Entry entry : {veOpen, m2sOpen}) {

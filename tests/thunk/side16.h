@@ -112,6 +112,12 @@ class Side16 {
     }
     void handleOnly(Entry entry, DWORD handle) { call(entry, {dwordArg(handle)}); }
 
+    // A dispatch without expectations: whether the dispatcher carried the call at all.
+    bool dispatches(UINT index, Stack16& stack) {
+        DWORD result = 0;
+        return ThunkDispatch16To32(&record_, index, &stack, &result);
+    }
+
   private:
     ThunkData16 record_;
     HMODULE bridge_ = nullptr;
