@@ -58,7 +58,23 @@ std::string directory() {
         path = "/tmp/ve-desktop-" + std::to_string(::getuid());
     }
     while (path.size() > 1 && path.back() == '/') path.pop_back();
-    return makeDirectories(path) ? path : std::string();
+    std::string problem;
+    struct stat info;
+    if (!makeDirectories(path))
+        problem = "cannot be created as a directory";
+    else if (::stat(path.c_str(), &info) != 0 || info.st_uid != ::getuid())
+        problem = "belongs to another user";
+    else if (info.st_mode & (S_IWGRP | S_IWOTH))
+        problem = "can be written by other users";
+    if (problem.empty()) return path;
+    // Others could read or plant windows and messages there; say so once, then use no desktop.
+    static std::string reported;
+    if (reported != path) {
+        reported = path;
+        std::fprintf(stderr, "desktop directory %s %s (choose another with %s)\n", path.c_str(),
+                     problem.c_str(), kDesktopVariable);
+    }
+    return {};
 }
 
 ProcessIdentity currentProcess() {

@@ -21,8 +21,8 @@ namespace ve::desktop {
 
 inline constexpr const char* kDesktopVariable = "VE_DESKTOP";
 
-// The directory of the current desktop, created (mode 0700) when missing; empty when it cannot be
-// created or is not a directory.
+// The directory of the current desktop, created (mode 0700) when missing; empty, with a message on
+// standard error, when it cannot be created, belongs to another user or others can write to it.
 std::string directory();
 
 // A process, told apart from a later one that reuses its id by the time it started.

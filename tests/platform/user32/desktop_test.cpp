@@ -23,9 +23,23 @@ TEST(Desktop, DirectoryComesFromTheEnvironmentOrAPerUserDefault) {
     EXPECT_EQ(desktop::directory(), desktop.path() + "/nested/deeper");
     EXPECT_TRUE(std::filesystem::is_directory(desktop.path() + "/nested/deeper"));
 
-    ::setenv("VE_DESKTOP", desktop.file("plain").c_str(), 1);
+    // Directories that cannot be used are refused with a reason.
     { std::ofstream(desktop.file("plain")) << "not a directory"; }
-    EXPECT_EQ(desktop::directory(), "");
+    std::filesystem::create_directory(desktop.file("shared"));
+    std::filesystem::permissions(desktop.file("shared"), std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::add);
+    struct Case {
+        const char* name;
+        const char* reason;
+    } refused[] = {{"plain", "cannot be created as a directory"},
+                   {"shared", "can be written by other users"}};
+    for (const Case& c : refused) {
+        ::setenv("VE_DESKTOP", desktop.file(c.name).c_str(), 1);
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(desktop::directory(), "");
+        EXPECT_NE(::testing::internal::GetCapturedStderr().find(c.reason), std::string::npos)
+            << c.name;
+    }
 
     ::unsetenv("VE_DESKTOP");
     ::setenv("XDG_RUNTIME_DIR", desktop.path().c_str(), 1);
