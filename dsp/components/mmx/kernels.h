@@ -24,7 +24,8 @@ struct FirLayout {
 };
 
 // A pole-zero section in extended precision (see MmxPoleZeroCascade): the twelve pair values in
-// Q28, 0-7 weighing the inputs, 8-11 the output history.
+// Q28, 0-7 weighing the inputs, 8-11 the output history. Value 1 (x(n+1) in the first output) is
+// zero for every section and is not read.
 struct ExtendedPairCoefficients {
     int32_t input[8];
     int64_t back[4];

@@ -417,81 +417,95 @@ void poleZeroPairs(const int32_t* pair, int16_t* state, int16_t* samples, int32_
 }
 
 // Pole cascade pairs, up to four sections at once as a wavefront: at step t section k works on
-// pair t - k, taking as input the pair that section k - 1 produced one step earlier. Each 32-bit
-// lane k holds section k's pair (ya, yb); the multiply-adds give for both outputs of two
-// sections their two-term sums, and the saturating pack of the shifted sums yields the new
-// (y0, y1) of every section already in lane order.
+// pair t - k, taking as input the pair that section k - 1 produced one step earlier, so the
+// sections' recursions run side by side. Each section keeps its history pair (ya, yb) repeated in
+// all four 32-bit lanes of a register; one multiply-add with the section's (P4, P5, P6, P7) gives
+// both outputs' history sums, one with (P0, P1, P2, P3) on the input pair both input sums, and the
+// saturating pack of the shifted sums yields the new pair repeated again. No shuffle lies on the
+// recursion, which is one multiply-add, a shift, an add and a pack long.
+struct PoleSection {
+    __m128i feedForward;  // P0 P1 P2 P3, twice
+    __m128i feedBack;     // P4 P5 P6 P7, twice
+    __m128i history;      // (ya, yb) in every 32-bit lane
+};
+
+inline int32_t packPair(int16_t first, int16_t second) {
+    return static_cast<int32_t>(static_cast<uint16_t>(first) |
+                                (static_cast<uint32_t>(static_cast<uint16_t>(second)) << 16));
+}
+
+inline __m128i poleStep(const PoleSection& section, __m128i input) {
+    const __m128i fromInput = _mm_srai_epi32(_mm_madd_epi16(input, section.feedForward), 13);
+    const __m128i fromHistory = _mm_srai_epi32(_mm_madd_epi16(section.history, section.feedBack), 13);
+    const __m128i sums = _mm_add_epi32(fromInput, fromHistory);  // s0, s1, s0, s1
+    return _mm_packs_epi32(sums, sums);
+}
+
+inline __m128i pairAt(const int16_t* samples, int32_t t) {
+    int32_t word;
+    __builtin_memcpy(&word, samples + 2 * t, sizeof word);
+    return _mm_set1_epi32(word);
+}
+
+// One step of the sections that are busy at step t (0 <= t - k < pairCount), for filling and
+// draining the wavefront.
+template <int Sections>
+void poleStepSome(PoleSection* sections, const int16_t* samples, int32_t t, int32_t pairCount) {
+    for (int k = Sections - 1; k >= 0; --k) {
+        if (k > t || t - k >= pairCount) continue;
+        const __m128i input = k == 0 ? pairAt(samples, t) : sections[k - 1].history;
+        sections[k].history = poleStep(sections[k], input);
+    }
+}
+
 template <int Sections>
 void poleWavefront(const int16_t* pair, int16_t* state, int16_t* samples, int32_t pairCount) {
-    alignas(16) int16_t feedForward[2][8] = {};
-    alignas(16) int16_t feedBack[2][8] = {};
-    alignas(16) int16_t history[8] = {};
+    PoleSection sections[4] = {};
     for (int k = 0; k < Sections; ++k) {
-        for (int c = 0; c < 4; ++c) {
-            feedForward[k / 2][4 * (k % 2) + c] = pair[8 * k + c];
-            feedBack[k / 2][4 * (k % 2) + c] = pair[8 * k + 4 + c];
-        }
-        history[2 * k] = state[2 * k];
-        history[2 * k + 1] = state[2 * k + 1];
+        const int16_t* p = pair + 8 * k;
+        sections[k].feedForward = _mm_set1_epi64x(static_cast<int64_t>(
+            static_cast<uint32_t>(packPair(p[0], p[1])) |
+            (static_cast<uint64_t>(static_cast<uint32_t>(packPair(p[2], p[3]))) << 32)));
+        sections[k].feedBack = _mm_set1_epi64x(static_cast<int64_t>(
+            static_cast<uint32_t>(packPair(p[4], p[5])) |
+            (static_cast<uint64_t>(static_cast<uint32_t>(packPair(p[6], p[7]))) << 32)));
+        sections[k].history = _mm_set1_epi32(packPair(state[2 * k], state[2 * k + 1]));
     }
-    // Section 0's input comes from the samples, not from the wavefront, so its part of the sum is
-    // formed off the critical path; only section 1's input part waits for the previous step.
-    alignas(16) int16_t firstInput[8] = {};
-    for (int c = 0; c < 4; ++c) {
-        firstInput[c] = feedForward[0][c];
-        feedForward[0][c] = 0;
-    }
-    const __m128i ffInput = _mm_load_si128(reinterpret_cast<const __m128i*>(firstInput));
-    const __m128i ffA = _mm_load_si128(reinterpret_cast<const __m128i*>(feedForward[0]));
-    const __m128i ffB = _mm_load_si128(reinterpret_cast<const __m128i*>(feedForward[1]));
-    const __m128i fbA = _mm_load_si128(reinterpret_cast<const __m128i*>(feedBack[0]));
-    const __m128i fbB = _mm_load_si128(reinterpret_cast<const __m128i*>(feedBack[1]));
-    const __m128i laneIndex = _mm_setr_epi32(0, 1, 2, 3);
-    __m128i y = _mm_load_si128(reinterpret_cast<const __m128i*>(history));
-
-    const auto step = [&](int32_t input) {
-        const __m128i inputPart = _mm_srai_epi32(
-            _mm_madd_epi16(_mm_shuffle_epi32(_mm_cvtsi32_si128(input), 0), ffInput), 13);
-        const __m128i x01 = _mm_shuffle_epi32(y, 0x00);  // lane 0 for section 1 (lanes 2, 3)
-        const __m128i x23 = _mm_shuffle_epi32(y, 0xA5);  // lanes 1, 1, 2, 2
-        const __m128i y01 = _mm_shuffle_epi32(y, 0x50);  // lanes 0, 0, 1, 1
-        const __m128i y23 = _mm_shuffle_epi32(y, 0xFA);  // lanes 2, 2, 3, 3
-        const __m128i back01 = _mm_add_epi32(_mm_srai_epi32(_mm_madd_epi16(y01, fbA), 13), inputPart);
-        const __m128i a = _mm_add_epi32(_mm_srai_epi32(_mm_madd_epi16(x01, ffA), 13), back01);
-        const __m128i b = _mm_add_epi32(_mm_srai_epi32(_mm_madd_epi16(x23, ffB), 13),
-                                        _mm_srai_epi32(_mm_madd_epi16(y23, fbB), 13));
-        return _mm_packs_epi32(a, b);
-    };
-    const auto inputAt = [&](int32_t t) {
-        int32_t word;
-        __builtin_memcpy(&word, samples + 2 * t, sizeof word);
-        return word;
-    };
-    const auto outputLane = [](__m128i v) {
-        return _mm_cvtsi128_si32(_mm_srli_si128(v, 4 * (Sections - 1)));
-    };
-    const auto storeOutput = [&](int32_t t, int32_t word) {
-        __builtin_memcpy(samples + 2 * t, &word, sizeof word);
-    };
-
     const int32_t steps = pairCount + Sections - 1;
-    for (int32_t t = 0; t < steps; ++t) {
-        if (t >= Sections - 1 && t < pairCount) {
-            y = step(inputAt(t));
-        } else {
-            // Filling or draining the wavefront: only sections with 0 <= t - k < pairCount move.
-            const __m128i next = step(t < pairCount ? inputAt(t) : 0);
-            const __m128i active =
-                _mm_and_si128(_mm_cmpgt_epi32(laneIndex, _mm_set1_epi32(t - pairCount)),
-                              _mm_cmpgt_epi32(_mm_set1_epi32(t + 1), laneIndex));
-            y = _mm_or_si128(_mm_and_si128(active, next), _mm_andnot_si128(active, y));
+    int32_t t = 0;
+    for (; t < steps && t < Sections - 1; ++t) poleStepSome<Sections>(sections, samples, t, pairCount);
+
+    // Every section busy. The sections live in registers here; they are updated from the last
+    // to the first, so each still reads its predecessor's output of the previous step.
+    if (t < pairCount) {
+        const PoleSection s0 = sections[0], s1 = sections[1], s2 = sections[2], s3 = sections[3];
+        __m128i h0 = s0.history, h1 = s1.history, h2 = s2.history, h3 = s3.history;
+        for (; t < pairCount; ++t) {
+            if constexpr (Sections > 3) h3 = poleStep({s3.feedForward, s3.feedBack, h3}, h2);
+            if constexpr (Sections > 2) h2 = poleStep({s2.feedForward, s2.feedBack, h2}, h1);
+            if constexpr (Sections > 1) h1 = poleStep({s1.feedForward, s1.feedBack, h1}, h0);
+            h0 = poleStep({s0.feedForward, s0.feedBack, h0}, pairAt(samples, t));
+            const __m128i last = Sections == 1 ? h0 : Sections == 2 ? h1 : Sections == 3 ? h2 : h3;
+            const int32_t word = _mm_cvtsi128_si32(last);
+            __builtin_memcpy(samples + 2 * (t - (Sections - 1)), &word, sizeof word);
         }
-        if (t >= Sections - 1) storeOutput(t - (Sections - 1), outputLane(y));
+        sections[0].history = h0;
+        sections[1].history = h1;
+        sections[2].history = h2;
+        sections[3].history = h3;
     }
-    _mm_store_si128(reinterpret_cast<__m128i*>(history), y);
+
+    for (; t < steps; ++t) {
+        poleStepSome<Sections>(sections, samples, t, pairCount);
+        if (t >= Sections - 1) {
+            const int32_t word = _mm_cvtsi128_si32(sections[Sections - 1].history);
+            __builtin_memcpy(samples + 2 * (t - (Sections - 1)), &word, sizeof word);
+        }
+    }
     for (int k = 0; k < Sections; ++k) {
-        state[2 * k] = history[2 * k];
-        state[2 * k + 1] = history[2 * k + 1];
+        const int32_t word = _mm_cvtsi128_si32(sections[k].history);
+        state[2 * k] = static_cast<int16_t>(word & 0xFFFF);
+        state[2 * k + 1] = static_cast<int16_t>(word >> 16);
     }
 }
 
