@@ -31,9 +31,15 @@ int64_t q15GainWide(float gain) {
     return truncateLimited(static_cast<double>(gain) * 32767.0, 1099511627776.0);  // 2^40
 }
 
-int32_t q15Coefficient(double value) { return coefficient(value, 32767.0); }
-int32_t q13Coefficient(double value) { return coefficient(value, 8192.0); }
-int32_t q14Coefficient(double value) { return coefficient(value, 16384.0); }
+int32_t q15Coefficient(double value) {
+    return coefficient(value, 32767.0);
+}
+int32_t q13Coefficient(double value) {
+    return coefficient(value, 8192.0);
+}
+int32_t q14Coefficient(double value) {
+    return coefficient(value, 16384.0);
+}
 
 int16_t limitToLane(int64_t value) {
     if (value > 32767) return 32767;

@@ -14,10 +14,13 @@ bool processorRuns(MmxKernelSet set) {
 #if defined(__x86_64__) || defined(__i386__)
     __builtin_cpu_init();
     switch (set) {
-        case MmxKernelSet::Scalar: return true;
-        case MmxKernelSet::Sse2: return __builtin_cpu_supports("sse2");
+        case MmxKernelSet::Scalar:
+            return true;
+        case MmxKernelSet::Sse2:
+            return __builtin_cpu_supports("sse2");
         // The library's own check also covers the operating system saving the wide registers.
-        case MmxKernelSet::Avx2: return __builtin_cpu_supports("avx2");
+        case MmxKernelSet::Avx2:
+            return __builtin_cpu_supports("avx2");
     }
     return false;
 #else
@@ -64,14 +67,19 @@ std::atomic<const MmxKernels*>& activeTable() {
 const MmxKernels* mmxKernelsFor(MmxKernelSet set) {
     if (!processorRuns(set)) return nullptr;
     switch (set) {
-        case MmxKernelSet::Scalar: return &scalarKernels();
-        case MmxKernelSet::Sse2: return sse2Kernels();
-        case MmxKernelSet::Avx2: return avx2Kernels();
+        case MmxKernelSet::Scalar:
+            return &scalarKernels();
+        case MmxKernelSet::Sse2:
+            return sse2Kernels();
+        case MmxKernelSet::Avx2:
+            return avx2Kernels();
     }
     return nullptr;
 }
 
-const MmxKernels& mmxKernels() { return *activeTable().load(std::memory_order_relaxed); }
+const MmxKernels& mmxKernels() {
+    return *activeTable().load(std::memory_order_relaxed);
+}
 
 bool selectMmxKernels(MmxKernelSet set) {
     const MmxKernels* table = mmxKernelsFor(set);
@@ -80,7 +88,9 @@ bool selectMmxKernels(MmxKernelSet set) {
     return true;
 }
 
-int32_t sumMagnitudes16(const int16_t* p, int32_t n) { return mmxKernels().sumMagnitudes16(p, n); }
+int32_t sumMagnitudes16(const int16_t* p, int32_t n) {
+    return mmxKernels().sumMagnitudes16(p, n);
+}
 int32_t findLoud16(const int16_t* p, int16_t threshold, int32_t n) {
     return mmxKernels().findLoud16(p, threshold, n);
 }

@@ -18,9 +18,9 @@ namespace ve32 {
 
 // One coefficient layout of the FIR filter, shared by every variant (see MmxFirFilter).
 struct FirLayout {
-    int32_t tapCount;                    // N
+    int32_t tapCount;                     // N
     const int16_t* phaseCoefficients[4];  // array r: r zeros, the N Q15 coefficients, zeros
-    int32_t phaseLengths[4];             // multiples of 16
+    int32_t phaseLengths[4];              // multiples of 16
 };
 
 // A pole-zero section in extended precision (see MmxPoleZeroCascade): the twelve pair values in
@@ -74,8 +74,7 @@ struct MmxKernels {
 
     // Pole-zero cascade section, pair steps over pairCount pairs in place. pair holds the twelve
     // Q13 pair values as 32-bit integers (they may exceed 16 bits), state xa, xb, ya, yb.
-    void (*poleZeroPairs)(const int32_t* pair, int16_t* state, int16_t* samples,
-                          int32_t pairCount);
+    void (*poleZeroPairs)(const int32_t* pair, int16_t* state, int16_t* samples, int32_t pairCount);
 
     // The same pair steps in extended precision: inputs = xa, xb; outputs = ya, yb with 12
     // fraction bits below the sample step. Each output is the exact sum of the Q28 input part

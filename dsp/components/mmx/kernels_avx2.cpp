@@ -32,7 +32,9 @@ VE32_AVX2 inline void store256(int16_t* p, __m256i v) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
 }
 
-VE32_AVX2 inline __m256i loadGroup(const int16_t* src) { return load256(src); }
+VE32_AVX2 inline __m256i loadGroup(const int16_t* src) {
+    return load256(src);
+}
 VE32_AVX2 inline __m256i loadGroup(const uint8_t* src) {
     // Each byte in the upper half of its word, top bit inverted: (b - 128) * 256.
     const __m256i words =
@@ -83,14 +85,15 @@ void mixRamp8(const uint8_t* src, int16_t gain, int16_t step, int16_t* dst, int3
 
 VE32_AVX2 void addSaturate16(const int16_t* src, int16_t* dst, int32_t n) {
     int32_t i = 0;
-    for (; i + 16 <= n; i += 16) store256(dst + i, _mm256_adds_epi16(load256(dst + i), load256(src + i)));
+    for (; i + 16 <= n; i += 16)
+        store256(dst + i, _mm256_adds_epi16(load256(dst + i), load256(src + i)));
     for (; i < n; ++i) dst[i] = saturate16(int32_t{dst[i]} + src[i]);
     _mm256_zeroupper();
 }
 
 // Pair sums of one window (see the SSE2 file), folded to four 32-bit lanes.
 VE32_AVX2 inline __m128i firWindow(const int16_t* window, const int16_t* coefficients,
-                                    int32_t length) {
+                                   int32_t length) {
     __m256i sum = _mm256_setzero_si256();
     for (int32_t k = 0; k < length; k += 16) {
         const __m256i pairs = _mm256_madd_epi16(load256(window + k), load256(coefficients + k));
@@ -168,7 +171,9 @@ const MmxKernels* avx2Kernels() {
 #else
 
 namespace ve32 {
-const MmxKernels* avx2Kernels() { return nullptr; }
+const MmxKernels* avx2Kernels() {
+    return nullptr;
+}
 }  // namespace ve32
 
 #endif

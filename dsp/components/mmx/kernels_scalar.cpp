@@ -195,8 +195,8 @@ namespace isa {
 
 // Each two-term sum is shifted on its own: s0 = (P0 x0 + P1 x1) >> 13 + (P4 ya + P5 yb) >> 13,
 // s1 = (P2 x0 + P3 x1) >> 13 + (P6 ya + P7 yb) >> 13.
-void poleCascadePairs(const int16_t* pair, int16_t* state, int32_t sectionCount,
-                      int16_t* samples, int32_t pairCount) {
+void poleCascadePairs(const int16_t* pair, int16_t* state, int32_t sectionCount, int16_t* samples,
+                      int32_t pairCount) {
     for (int32_t section = 0; section < sectionCount; ++section) {
         const int16_t* p = pair + 8 * section;
         int16_t ya = state[2 * section], yb = state[2 * section + 1];
@@ -247,6 +247,8 @@ const MmxKernels kScalar = {
 
 }  // namespace
 
-const MmxKernels& scalarKernels() { return kScalar; }
+const MmxKernels& scalarKernels() {
+    return kScalar;
+}
 
 }  // namespace ve32

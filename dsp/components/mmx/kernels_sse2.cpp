@@ -21,14 +21,20 @@ using scalar::byteToSample;
 using scalar::low16;
 using scalar::product32;
 
-inline __m128i load(const int16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-inline void store(int16_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+inline __m128i load(const int16_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+inline void store(int16_t* p, __m128i v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
 
 // Sixteen input samples as two registers of 16-bit samples.
 struct Sixteen {
     __m128i low, high;
 };
-inline Sixteen loadSixteen(const int16_t* src) { return {load(src), load(src + 8)}; }
+inline Sixteen loadSixteen(const int16_t* src) {
+    return {load(src), load(src + 8)};
+}
 inline Sixteen loadSixteen(const uint8_t* src) {
     // Interleaving with zero bytes puts each byte in the upper half of a word; the top bit is
     // then inverted, giving (b - 128) * 256.
@@ -201,8 +207,8 @@ void interleave8(const int16_t* left, const int16_t* right, uint8_t* dst, int32_
 void toBytes8(const int16_t* src, uint8_t* dst, int32_t n) {
     int32_t i = 0;
     for (; i + 16 <= n; i += 16) {
-        const __m128i bytes = _mm_packus_epi16(bytesInWords(load(src + i)),
-                                               bytesInWords(load(src + i + 8)));
+        const __m128i bytes =
+            _mm_packus_epi16(bytesInWords(load(src + i)), bytesInWords(load(src + i + 8)));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), bytes);
     }
     for (; i < n; ++i) dst[i] = scalar::sampleToByte(src[i]);
@@ -250,8 +256,7 @@ int32_t findLoud16(const int16_t* p, int16_t threshold, int32_t n) {
 inline __m128i firWindow(const int16_t* window, const int16_t* coefficients, int32_t length) {
     __m128i sum = _mm_setzero_si128();
     for (int32_t k = 0; k < length; k += 8) {
-        const __m128i pairs = _mm_madd_epi16(
-            load(window + k), load(coefficients + k));
+        const __m128i pairs = _mm_madd_epi16(load(window + k), load(coefficients + k));
         sum = _mm_add_epi32(sum, _mm_srai_epi32(pairs, 15));
     }
     return sum;
@@ -285,7 +290,8 @@ int32_t firBlock(const FirLayout& layout, int16_t* history, int32_t position, in
             }
             for (int k = 0; k < 4; ++k) history[position - k + taps] = samples[i + k];
             const __m128i total = sumLanes4(sums[0], sums[1], sums[2], sums[3]);
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(samples + i), _mm_packs_epi32(total, total));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(samples + i),
+                             _mm_packs_epi32(total, total));
             i += 4;
             position -= 4;
             if (position < 0) position += taps;
@@ -319,13 +325,14 @@ inline PairCoefficients16 splitPair(int32_t even, int32_t odd) {
     const auto highPart = [](int32_t c) { return static_cast<int16_t>(c >> 15); };
     const auto fits = [](int32_t c) { return c >= -32768 && c <= 32767; };
     if (fits(even) && fits(odd)) {
-        return {_mm_set1_epi32(static_cast<int32_t>(static_cast<uint16_t>(even) |
-                                                    (static_cast<uint32_t>(static_cast<uint16_t>(odd)) << 16))),
+        return {_mm_set1_epi32(static_cast<int32_t>(
+                    static_cast<uint16_t>(even) |
+                    (static_cast<uint32_t>(static_cast<uint16_t>(odd)) << 16))),
                 _mm_setzero_si128()};
     }
     const auto packTwo = [](int16_t a, int16_t b) {
-        return _mm_set1_epi32(static_cast<int32_t>(static_cast<uint16_t>(a) |
-                                                   (static_cast<uint32_t>(static_cast<uint16_t>(b)) << 16)));
+        return _mm_set1_epi32(static_cast<int32_t>(
+            static_cast<uint16_t>(a) | (static_cast<uint32_t>(static_cast<uint16_t>(b)) << 16)));
     };
     return {packTwo(lowPart(even), lowPart(odd)), packTwo(highPart(even), highPart(odd))};
 }
@@ -346,18 +353,20 @@ void poleZeroInputParts(const int32_t* pair, int16_t xa, int16_t xb, const int16
     const PairCoefficients16 before1 = splitPair(pair[6], pair[7]);
     // `previous` holds the four pairs before the current four; its last pair starts as (xa, xb).
     __m128i previous = _mm_slli_si128(
-        _mm_cvtsi32_si128(static_cast<int32_t>(static_cast<uint16_t>(xa) |
-                                               (static_cast<uint32_t>(static_cast<uint16_t>(xb)) << 16))),
+        _mm_cvtsi32_si128(static_cast<int32_t>(
+            static_cast<uint16_t>(xa) | (static_cast<uint32_t>(static_cast<uint16_t>(xb)) << 16))),
         12);
     int32_t j = 0;
     for (; j + 4 <= pairCount; j += 4) {
         const __m128i current = load(samples + 2 * j);
-        const __m128i shifted = _mm_or_si128(_mm_slli_si128(current, 4), _mm_srli_si128(previous, 12));
-        const __m128i first = _mm_add_epi32(pairProducts<Wide>(current, now0),
-                                            pairProducts<Wide>(shifted, before0));
-        const __m128i second = _mm_add_epi32(pairProducts<Wide>(current, now1),
-                                             pairProducts<Wide>(shifted, before1));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(parts + 2 * j), _mm_unpacklo_epi32(first, second));
+        const __m128i shifted =
+            _mm_or_si128(_mm_slli_si128(current, 4), _mm_srli_si128(previous, 12));
+        const __m128i first =
+            _mm_add_epi32(pairProducts<Wide>(current, now0), pairProducts<Wide>(shifted, before0));
+        const __m128i second =
+            _mm_add_epi32(pairProducts<Wide>(current, now1), pairProducts<Wide>(shifted, before1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(parts + 2 * j),
+                         _mm_unpacklo_epi32(first, second));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(parts + 2 * j + 4),
                          _mm_unpackhi_epi32(first, second));
         previous = current;
@@ -404,8 +413,10 @@ void poleZeroPairs(const int32_t* pair, int16_t* state, int16_t* samples, int32_
             const uint32_t t1 = static_cast<uint32_t>(parts[2 * j + 1]) + product32(pair[11], yb);
             int32_t y0 = asSigned(t0 + product32(pair[8], ya)) >> 13;
             int32_t y1 = asSigned(t1 + product32(pair[10], ya)) >> 13;
-            if (__builtin_expect(static_cast<uint32_t>(y0 + 32768) > 65535u, 0)) y0 = saturate16(y0);
-            if (__builtin_expect(static_cast<uint32_t>(y1 + 32768) > 65535u, 0)) y1 = saturate16(y1);
+            if (__builtin_expect(static_cast<uint32_t>(y0 + 32768) > 65535u, 0))
+                y0 = saturate16(y0);
+            if (__builtin_expect(static_cast<uint32_t>(y1 + 32768) > 65535u, 0))
+                y1 = saturate16(y1);
             chunk[2 * j] = static_cast<int16_t>(y0);
             chunk[2 * j + 1] = static_cast<int16_t>(y1);
             ya = y0;
@@ -436,7 +447,8 @@ inline int32_t packPair(int16_t first, int16_t second) {
 
 inline __m128i poleStep(const PoleSection& section, __m128i input) {
     const __m128i fromInput = _mm_srai_epi32(_mm_madd_epi16(input, section.feedForward), 13);
-    const __m128i fromHistory = _mm_srai_epi32(_mm_madd_epi16(section.history, section.feedBack), 13);
+    const __m128i fromHistory =
+        _mm_srai_epi32(_mm_madd_epi16(section.history, section.feedBack), 13);
     const __m128i sums = _mm_add_epi32(fromInput, fromHistory);  // s0, s1, s0, s1
     return _mm_packs_epi32(sums, sums);
 }
@@ -473,7 +485,8 @@ void poleWavefront(const int16_t* pair, int16_t* state, int16_t* samples, int32_
     }
     const int32_t steps = pairCount + Sections - 1;
     int32_t t = 0;
-    for (; t < steps && t < Sections - 1; ++t) poleStepSome<Sections>(sections, samples, t, pairCount);
+    for (; t < steps && t < Sections - 1; ++t)
+        poleStepSome<Sections>(sections, samples, t, pairCount);
 
     // Every section busy. The sections live in registers here; they are updated from the last
     // to the first, so each still reads its predecessor's output of the previous step.
@@ -509,17 +522,25 @@ void poleWavefront(const int16_t* pair, int16_t* state, int16_t* samples, int32_
     }
 }
 
-void poleCascadePairs(const int16_t* pair, int16_t* state, int32_t sectionCount,
-                      int16_t* samples, int32_t pairCount) {
+void poleCascadePairs(const int16_t* pair, int16_t* state, int32_t sectionCount, int16_t* samples,
+                      int32_t pairCount) {
     if (pairCount <= 0) return;
     for (int32_t first = 0; first < sectionCount; first += 4) {
         const int16_t* p = pair + 8 * first;
         int16_t* s = state + 2 * first;
         switch (sectionCount - first) {
-            case 1: poleWavefront<1>(p, s, samples, pairCount); break;
-            case 2: poleWavefront<2>(p, s, samples, pairCount); break;
-            case 3: poleWavefront<3>(p, s, samples, pairCount); break;
-            default: poleWavefront<4>(p, s, samples, pairCount); break;
+            case 1:
+                poleWavefront<1>(p, s, samples, pairCount);
+                break;
+            case 2:
+                poleWavefront<2>(p, s, samples, pairCount);
+                break;
+            case 3:
+                poleWavefront<3>(p, s, samples, pairCount);
+                break;
+            default:
+                poleWavefront<4>(p, s, samples, pairCount);
+                break;
         }
     }
 }
@@ -554,14 +575,18 @@ const MmxKernels kSse2 = {
 
 }  // namespace
 
-const MmxKernels* sse2Kernels() { return &kSse2; }
+const MmxKernels* sse2Kernels() {
+    return &kSse2;
+}
 
 }  // namespace ve32
 
 #else
 
 namespace ve32 {
-const MmxKernels* sse2Kernels() { return nullptr; }
+const MmxKernels* sse2Kernels() {
+    return nullptr;
+}
 }  // namespace ve32
 
 #endif

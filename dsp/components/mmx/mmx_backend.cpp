@@ -35,6 +35,8 @@ namespace {
 const MmxBackend kMmxBackend;
 }  // namespace
 
-const Backend& mmxBackend() { return kMmxBackend; }
+const Backend& mmxBackend() {
+    return kMmxBackend;
+}
 
 }  // namespace ve32

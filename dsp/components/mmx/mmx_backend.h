@@ -6,7 +6,7 @@
 namespace ve32 {
 
 class MmxBackend final : public Backend {
-public:
+  public:
     ChannelBuffer* createChannelBuffer(int32_t capacity) const override;
     TapDelay* createTapDelay(const TapDelayParams* params) const override;
     Filter* createFirFilter(const FirParams* params) const override;

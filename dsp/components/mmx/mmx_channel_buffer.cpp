@@ -19,7 +19,9 @@ int64_t limitWide(int64_t value) {
     return std::clamp(value, -limit, limit);
 }
 
-bool fitsPackedGain(int64_t q15) { return q15 >= -32767 && q15 <= 32767; }
+bool fitsPackedGain(int64_t q15) {
+    return q15 >= -32767 && q15 <= 32767;
+}
 
 // Kernel entry points for one input width.
 template <class Source>
@@ -65,7 +67,9 @@ MmxChannelBuffer::MmxChannelBuffer(int32_t capacity, const MmxKernels& kernels)
     : kernels_(&kernels),
       storage_(allocateArray<int16_t>(static_cast<std::size_t>(std::max(capacity, 1)))) {}
 
-MmxChannelBuffer::~MmxChannelBuffer() { delete[] storage_; }
+MmxChannelBuffer::~MmxChannelBuffer() {
+    delete[] storage_;
+}
 
 void MmxChannelBuffer::zeroFillTo(int32_t count) {
     if (count <= written_) return;
@@ -101,20 +105,19 @@ void MmxChannelBuffer::mix(const Source* src, float gain, float gainStep, int32_
     if (fitsPackedGain(g) && s >= -2047 && s <= 2047 && fitsPackedGain(lastGain)) {
         const auto g16 = static_cast<int16_t>(g);
         const auto s16 = static_cast<int16_t>(s);
-        if (added > 0) MixKernels<Source>::mixRamp(*kernels_)(src, g16, s16, dst, added);
+        if (added > 0) MixKernels<Source>::mixRamp (*kernels_)(src, g16, s16, dst, added);
         if (stored > 0) {
             const auto restart = static_cast<int16_t>(g + added * s);
-            MixKernels<Source>::storeRamp(*kernels_)(src + added, restart, s16, dst + added,
-                                                     stored);
+            MixKernels<Source>::storeRamp (*kernels_)(src + added, restart, s16, dst + added,
+                                                      stored);
         }
     } else {
         const int64_t wideGain = limitWide(g);
         const int64_t wideStep = limitWide(s);
-        if (added > 0) MixKernels<Source>::mixWide(*kernels_)(src, wideGain, wideStep, dst, added);
+        if (added > 0) MixKernels<Source>::mixWide (*kernels_)(src, wideGain, wideStep, dst, added);
         if (stored > 0) {
-            MixKernels<Source>::storeWide(*kernels_)(src + added,
-                                                     limitWide(wideGain + added * wideStep),
-                                                     wideStep, dst + added, stored);
+            MixKernels<Source>::storeWide (*kernels_)(
+                src + added, limitWide(wideGain + added * wideStep), wideStep, dst + added, stored);
         }
     }
     written_ = std::max(written_, offset + count);

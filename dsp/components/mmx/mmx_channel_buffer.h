@@ -11,7 +11,7 @@
 namespace ve32 {
 
 class MmxChannelBuffer final : public ChannelBuffer {
-public:
+  public:
     explicit MmxChannelBuffer(int32_t capacity, const MmxKernels& kernels = mmxKernels());
     ~MmxChannelBuffer() override;
     MmxChannelBuffer(const MmxChannelBuffer&) = delete;
@@ -44,7 +44,7 @@ public:
     int32_t delay() const { return delay_; }
     int32_t written() const { return written_; }
 
-private:
+  private:
     friend class MmxPoleZeroCascade;
     friend class MmxPoleCascade;
     friend class MmxFirFilter;

@@ -13,7 +13,9 @@ namespace {
 
 constexpr int32_t kQuietThreshold = 10;
 
-int32_t phaseLength(int32_t taps, int32_t shift) { return (taps + shift + 15) & ~15; }
+int32_t phaseLength(int32_t taps, int32_t shift) {
+    return (taps + shift + 15) & ~15;
+}
 
 }  // namespace
 
@@ -25,7 +27,8 @@ MmxFirFilter::MmxFirFilter(const FirParams& params, const MmxKernels& kernels)
     layout_.tapCount = taps;
     for (int32_t r = 0; r < 4; ++r) {
         layout_.phaseLengths[r] = phaseLength(taps, r);
-        phaseCoefficients_[r] = allocateArray<int16_t>(static_cast<std::size_t>(layout_.phaseLengths[r]));
+        phaseCoefficients_[r] =
+            allocateArray<int16_t>(static_cast<std::size_t>(layout_.phaseLengths[r]));
         layout_.phaseCoefficients[r] = phaseCoefficients_[r];
     }
     history_ = allocateArray<int16_t>(2 * static_cast<std::size_t>(taps) + kZeroTail);

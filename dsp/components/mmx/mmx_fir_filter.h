@@ -13,7 +13,7 @@
 namespace ve32 {
 
 class MmxFirFilter final : public Filter {
-public:
+  public:
     // Entries past the doubled history that a window can reach; they stay zero.
     static constexpr int32_t kZeroTail = 14;
 
@@ -32,7 +32,7 @@ public:
     const FirLayout& layout() const { return layout_; }
     int32_t position() const { return position_; }
 
-private:
+  private:
     const MmxKernels* kernels_;
     FirLayout layout_;
     int16_t* phaseCoefficients_[4];

@@ -12,7 +12,7 @@
 namespace ve32 {
 
 class MmxPoleCascade final : public Filter {
-public:
+  public:
     explicit MmxPoleCascade(const PoleParams& params, const MmxKernels& kernels = mmxKernels());
     ~MmxPoleCascade() override;
     MmxPoleCascade(const MmxPoleCascade&) = delete;
@@ -31,7 +31,7 @@ public:
     const int16_t* pairCoefficients() const { return pairCoefficients_; }
     const int16_t* state() const { return state_; }
 
-private:
+  private:
     const MmxKernels* kernels_;
     int32_t sectionCount_;
     int16_t* stepCoefficients_;  // per section g, c1, c2 (Q14)

@@ -53,8 +53,9 @@ MmxPoleZeroCascade::MmxPoleZeroCascade(const PoleZeroParams& params, const MmxKe
     if (!allocated()) return;
     // Each section carries |gain|^(1/N); the first one also carries the sign.
     const double magnitude =
-        sectionCount_ > 0 ? std::pow(std::fabs(static_cast<double>(params.gain)), 1.0 / sectionCount_)
-                          : 0.0;
+        sectionCount_ > 0
+            ? std::pow(std::fabs(static_cast<double>(params.gain)), 1.0 / sectionCount_)
+            : 0.0;
     for (int32_t i = 0; i < sectionCount_; ++i) {
         const double g = (i == 0 && params.gain < 0.0f) ? -magnitude : magnitude;
         const double a1 = params.coefficients[4 * i];
@@ -70,9 +71,8 @@ MmxPoleZeroCascade::MmxPoleZeroCascade(const PoleZeroParams& params, const MmxKe
         // y(n) = g (x(n) + b1 x(n-1) + b2 x(n-2)) - a1 y(n-1) - a2 y(n-2), and y(n+1) with y(n)
         // substituted, so both depend on x(n), x(n+1), xa = x(n-2), xb = x(n-1), ya, yb only.
         const double pair[12] = {
-            g,                  0.0,                (b1 - a1) * g,    g,
-            b2 * g,             b1 * g,             -(a1 * b2 * g),   (b2 - a1 * b1) * g,
-            -a2,                -a1,                a1 * a2,          a1 * a1 - a2,
+            g,   0.0,     (b1 - a1) * g, g, b2 * g, b1 * g, -(a1 * b2 * g), (b2 - a1 * b1) * g, -a2,
+            -a1, a1 * a2, a1 * a1 - a2,
         };
         for (int k = 0; k < 12; ++k) pairCoefficients_[12 * i + k] = sectionValue(pair[k]);
 
@@ -97,7 +97,9 @@ MmxPoleZeroCascade::~MmxPoleZeroCascade() {
     delete[] extended_;
 }
 
-int32_t MmxPoleZeroCascade::isQuiet() { return silentRun_ >= kSilentRunLimit ? 1 : 0; }
+int32_t MmxPoleZeroCascade::isQuiet() {
+    return silentRun_ >= kSilentRunLimit ? 1 : 0;
+}
 
 void MmxPoleZeroCascade::reset() {
     std::memset(state_, 0, 4 * static_cast<std::size_t>(sectionCount_) * sizeof(int16_t));
@@ -135,8 +137,7 @@ void MmxPoleZeroCascade::process(ChannelBuffer* buffer, int32_t count) {
                 state_[4 * i + 2] = scalar::extendedOutput(section.history[0]);
                 state_[4 * i + 3] = scalar::extendedOutput(section.history[1]);
             } else {
-                kernels_->poleZeroPairs(pairCoefficients_ + 12 * i, state_ + 4 * i, samples,
-                                        pairs);
+                kernels_->poleZeroPairs(pairCoefficients_ + 12 * i, state_ + 4 * i, samples, pairs);
             }
         }
     }
@@ -154,8 +155,7 @@ void MmxPoleZeroCascade::process(ChannelBuffer* buffer, int32_t count) {
 
 // The single step of an extended section: the equation of a pair's first output with g, b1 g,
 // b2 g (double) and -a1, -a2 (Q28), in the same arithmetic as the pair step.
-void MmxPoleZeroCascade::extendedSingle(ExtendedSection& section, int16_t* state,
-                                        int16_t* sample) {
+void MmxPoleZeroCascade::extendedSingle(ExtendedSection& section, int16_t* state, int16_t* sample) {
     const int16_t x = *sample;
     const int64_t input = section.stepInput[0] * x + section.stepInput[1] * state[1] +
                           section.stepInput[2] * state[0];

@@ -16,7 +16,7 @@
 namespace ve32 {
 
 class MmxPoleZeroCascade final : public Filter {
-public:
+  public:
     // After this many silent samples the history is cleared and silent blocks are skipped.
     static constexpr int32_t kSilentRunLimit = 1000;
 
@@ -45,15 +45,15 @@ public:
     // frequencies by more than 128 (|1 + a1 + a2| or |1 - a1 + a2| below 1/128).
     static bool needsExtendedPrecision(double a1, double a2);
 
-private:
+  private:
     // A section in extended precision: Q28 coefficients and an output history with 12 fraction
     // bits below the sample step.
     struct ExtendedSection {
         bool enabled;
         ExtendedPairCoefficients pair;
         int64_t stepInput[3];  // g, b1 g, b2 g, Q28
-        int64_t stepBack[2];  // -a1, -a2, Q28
-        int64_t history[2];   // y(n-2), y(n-1), Q12
+        int64_t stepBack[2];   // -a1, -a2, Q28
+        int64_t history[2];    // y(n-2), y(n-1), Q12
     };
     static void extendedSingle(ExtendedSection& section, int16_t* state, int16_t* sample);
 

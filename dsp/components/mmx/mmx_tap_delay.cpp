@@ -52,8 +52,7 @@ void MmxTapDelay::reset() {
     quiet_ = 1;
 }
 
-void MmxTapDelay::apply(bool add, const int16_t* src, int32_t gain, int16_t* dst,
-                        int32_t n) const {
+void MmxTapDelay::apply(bool add, const int16_t* src, int32_t gain, int16_t* dst, int32_t n) const {
     if (add) {
         mixScaled16(*kernels_, src, gain, dst, n);
     } else {

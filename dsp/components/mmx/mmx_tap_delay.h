@@ -13,7 +13,7 @@ namespace ve32 {
 class MmxChannelBuffer;
 
 class MmxTapDelay final : public TapDelay {
-public:
+  public:
     struct Tap {
         int32_t delay;  // samples, 0 or more
         int32_t gain;   // Q15; beyond 16 bits when |gain| > 1.0
@@ -36,7 +36,7 @@ public:
     const int16_t* history() const { return history_; }
     const Tap* taps() const { return taps_; }
 
-private:
+  private:
     void apply(bool add, const int16_t* src, int32_t gain, int16_t* dst, int32_t n) const;
 
     const MmxKernels* kernels_;

@@ -15,7 +15,9 @@ namespace ve32::scalar {
 inline uint32_t product32(int32_t a, int32_t b) {
     return static_cast<uint32_t>(a) * static_cast<uint32_t>(b);
 }
-inline int32_t asSigned(uint32_t value) { return static_cast<int32_t>(value); }
+inline int32_t asSigned(uint32_t value) {
+    return static_cast<int32_t>(value);
+}
 
 // The low 16 bits of a value, read as signed (what a 16-bit lane keeps).
 inline int16_t low16(int32_t value) {
@@ -23,7 +25,9 @@ inline int16_t low16(int32_t value) {
 }
 
 // 16-bit saturating addition (the packed adds-with-saturation).
-inline int16_t addSaturate(int16_t a, int16_t b) { return saturate16(int32_t{a} + b); }
+inline int16_t addSaturate(int16_t a, int16_t b) {
+    return saturate16(int32_t{a} + b);
+}
 
 // An 8-bit input byte on the 16-bit scale: the byte in the upper half, top bit inverted.
 inline int16_t byteToSample(uint8_t b) {
@@ -42,7 +46,9 @@ inline int16_t groupProduct(int16_t x, int16_t gain) {
 }
 
 // One sample at a time: floor(x * gain / 32768), kept in 16 bits.
-inline int16_t singleProduct(int16_t x, int16_t gain) { return low16((int32_t{x} * gain) >> 15); }
+inline int16_t singleProduct(int16_t x, int16_t gain) {
+    return low16((int32_t{x} * gain) >> 15);
+}
 
 // The wide gains' product: floor(x * gain / 32768) with |gain| < 2^30, exact.
 inline int32_t wideProduct(int16_t x, int32_t gain) {
@@ -80,10 +86,14 @@ inline void wideTail(const Source* src, int64_t gain, int64_t step, int16_t* dst
     }
 }
 
-inline int16_t identitySample(int16_t x) { return x; }
+inline int16_t identitySample(int16_t x) {
+    return x;
+}
 
 // The 32-bit result of a FIR window: above 32767 gives 32767, at or below -32768 gives -32768.
-inline int16_t saturateSum(int32_t sum) { return saturate16(sum); }
+inline int16_t saturateSum(int32_t sum) {
+    return saturate16(sum);
+}
 
 // Pole-zero cascade, single step: s = S0 x + S3 xb + S4 xa - S1 yb - S2 ya, y = sat(s >> 13).
 // step holds g, a1, a2, b1 g, b2 g in Q13; state holds xa, xb, ya, yb.
@@ -102,8 +112,8 @@ inline void poleZeroSingle(const int32_t* step, int16_t* state, int16_t* sample)
 
 // Pole cascade, single step: s = S0 x - S1 yb - S2 ya (Q14), y = sat(s >> 14); state ya, yb.
 inline void poleSingle(const int16_t* step, int16_t* state, int16_t* sample) {
-    const uint32_t s = product32(step[0], *sample) - product32(step[1], state[1]) -
-                       product32(step[2], state[0]);
+    const uint32_t s =
+        product32(step[0], *sample) - product32(step[1], state[1]) - product32(step[2], state[0]);
     const int16_t y = saturate16(asSigned(s) >> 14);
     *sample = y;
     state[0] = state[1];

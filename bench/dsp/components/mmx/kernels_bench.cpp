@@ -95,7 +95,8 @@ void fir45(benchmark::State& state, const MmxKernels* k) {
 
 void poleZeroSection(benchmark::State& state, const MmxKernels* k) {
     // The 44100 Hz 75 Hz high-pass, in Q13.
-    const int32_t pair[12] = {8130, 0, 8102, 8130, 8130, -16260, 16128, -16316, -8069, 16260, -16001, 24212};
+    const int32_t pair[12] = {8130,  0,      8102,  8130,  8130,   -16260,
+                              16128, -16316, -8069, 16260, -16001, 24212};
     int16_t history[4] = {};
     const auto input = noise(kBlock, 12000);
     std::vector<int16_t> block(kBlock);
@@ -146,13 +147,18 @@ void registerAll() {
     const struct {
         const char* name;
         MmxKernelSet set;
-    } variants[] = {{"scalar", MmxKernelSet::Scalar}, {"sse2", MmxKernelSet::Sse2}, {"avx2", MmxKernelSet::Avx2}};
+    } variants[] = {{"scalar", MmxKernelSet::Scalar},
+                    {"sse2", MmxKernelSet::Sse2},
+                    {"avx2", MmxKernelSet::Avx2}};
     const struct {
         const char* name;
         void (*run)(benchmark::State&, const MmxKernels*);
-    } kernels[] = {{"mixRamp16", mixRamp},       {"storeRamp8", storeRamp8},
-                   {"mixWide16", mixWide},       {"interleave16", interleave},
-                   {"firBlock45", fir45},        {"poleZeroPairs", poleZeroSection},
+    } kernels[] = {{"mixRamp16", mixRamp},
+                   {"storeRamp8", storeRamp8},
+                   {"mixWide16", mixWide},
+                   {"interleave16", interleave},
+                   {"firBlock45", fir45},
+                   {"poleZeroPairs", poleZeroSection},
                    {"poleZeroPairsExtended", poleZeroExtended},
                    {"poleCascadePairs", poleCascade}};
     for (const auto& kernel : kernels) {

@@ -34,7 +34,8 @@ void run(benchmark::State& state, bool expander, unsigned backend, MmxKernelSet 
         return;
     }
     void* handle = nullptr;
-    if ((expander ? veOpen(&handle, kRate, backend) : m2sOpen(&handle, kRate, backend)) != VE32_OK) {
+    if ((expander ? veOpen(&handle, kRate, backend) : m2sOpen(&handle, kRate, backend)) !=
+        VE32_OK) {
         state.SkipWithError("open failed");
         return;
     }
@@ -54,8 +55,8 @@ void run(benchmark::State& state, bool expander, unsigned backend, MmxKernelSet 
     }
     state.counters["frames/s"] =
         benchmark::Counter(double(state.iterations()) * kFrames, benchmark::Counter::kIsRate);
-    state.counters["xRealTime"] =
-        benchmark::Counter(double(state.iterations()) * kFrames / kRate, benchmark::Counter::kIsRate);
+    state.counters["xRealTime"] = benchmark::Counter(double(state.iterations()) * kFrames / kRate,
+                                                     benchmark::Counter::kIsRate);
     if (expander) {
         veClose(handle);
     } else {
@@ -74,10 +75,12 @@ void registerAll() {
                     {"mmx-avx2", VE32_BACKEND_MMX, MmxKernelSet::Avx2}};
     for (bool expander : {true, false}) {
         for (const auto& v : variants) {
-            const std::string name = std::string(expander ? "expander" : "mono2stereo") + "/" + v.name + "/44100";
+            const std::string name =
+                std::string(expander ? "expander" : "mono2stereo") + "/" + v.name + "/44100";
             const unsigned backend = v.backend;
             const MmxKernelSet kernels = v.kernels;
-            benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& s) { run(s, expander, backend, kernels); });
+            benchmark::RegisterBenchmark(
+                name.c_str(), [=](benchmark::State& s) { run(s, expander, backend, kernels); });
         }
     }
 }

@@ -1,10 +1,9 @@
-#include "dsp/components/mmx/mmx_backend.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <vector>
 
+#include "dsp/components/mmx/mmx_backend.h"
 #include "dsp/components/mmx/mmx_channel_buffer.h"
 #include "dsp/components/mmx/mmx_fir_filter.h"
 #include "dsp/components/mmx/mmx_pole_cascade.h"
@@ -48,7 +47,9 @@ TEST(MmxBackend, FactoriesBuildThePackedComponents) {
     EXPECT_NE(output[10], 0);
 }
 
-TEST(MmxBackend, OneInstanceForTheLibrary) { EXPECT_EQ(&mmxBackend(), &mmxBackend()); }
+TEST(MmxBackend, OneInstanceForTheLibrary) {
+    EXPECT_EQ(&mmxBackend(), &mmxBackend());
+}
 
 }  // namespace
 }  // namespace ve32

@@ -1,5 +1,3 @@
-#include "dsp/components/mmx/mmx_channel_buffer.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,6 +5,7 @@
 #include <vector>
 
 #include "dsp/components/mmx/kernels.h"
+#include "dsp/components/mmx/mmx_channel_buffer.h"
 #include "tests/dsp/components/mmx/reference_model.h"
 
 namespace ve32 {
@@ -18,7 +17,9 @@ std::vector<int16_t> mono16(MmxChannelBuffer& buffer, int32_t count) {
     return out;
 }
 
-std::vector<int16_t> repeat(int16_t value, std::size_t n) { return std::vector<int16_t>(n, value); }
+std::vector<int16_t> repeat(int16_t value, std::size_t n) {
+    return std::vector<int16_t>(n, value);
+}
 
 TEST(MmxChannelBuffer, GroupsAndRemainderDifferByTheirLastBit) {
     MmxChannelBuffer buffer(1024);
@@ -81,8 +82,10 @@ TEST(MmxChannelBuffer, PartlyWrittenBlockAddsThenStoresFromTheRestartedRamp) {
     const auto input = repeat(16384, 8);
     buffer.mix16(input.data(), 0.25f, 0.001f, 8, 0);
     std::vector<int16_t> expected;
-    for (int k = 0; k < 4; ++k) expected.push_back(static_cast<int16_t>(99 + (16384 * (8191 + 32 * k)) / 32768));
-    for (int k = 0; k < 4; ++k) expected.push_back(static_cast<int16_t>((16384 * (8319 + 32 * k)) / 32768));
+    for (int k = 0; k < 4; ++k)
+        expected.push_back(static_cast<int16_t>(99 + (16384 * (8191 + 32 * k)) / 32768));
+    for (int k = 0; k < 4; ++k)
+        expected.push_back(static_cast<int16_t>((16384 * (8319 + 32 * k)) / 32768));
     EXPECT_EQ(mono16(buffer, 8), expected);
     EXPECT_EQ(buffer.written(), 8);
 }
@@ -115,7 +118,8 @@ TEST(MmxChannelBuffer, ByteOutputIsTheUpperByteWithTheTopBitInverted) {
     fill(right, {32767, 256, 255, 0, -1, -32768});
     std::vector<uint8_t> stereo(12);
     buffer.writeStereo8(&right, stereo.data(), 6);
-    EXPECT_EQ(stereo, (std::vector<uint8_t>{0, 255, 127, 129, 128, 128, 128, 128, 129, 127, 255, 0}));
+    EXPECT_EQ(stereo,
+              (std::vector<uint8_t>{0, 255, 127, 129, 128, 128, 128, 128, 129, 127, 255, 0}));
 
     std::vector<int16_t> stereo16(12);
     buffer.writeStereo16(&right, stereo16.data(), 6);
@@ -221,8 +225,8 @@ TEST(MmxChannelBuffer, ScaledOperationsFollowTheGroupAndRemainderRules) {
     buffer.scale(0.5f, 64);
     const int64_t g = 16383;
     for (int i = 0; i < 20; ++i) {
-        const int64_t expected = i < 16 ? 2 * test::floorDiv(1001 * g, 65536)
-                                        : test::floorDiv(1001 * g, 32768);
+        const int64_t expected =
+            i < 16 ? 2 * test::floorDiv(1001 * g, 65536) : test::floorDiv(1001 * g, 32768);
         EXPECT_EQ(buffer.storage()[i], expected) << i;
     }
 

@@ -1,5 +1,3 @@
-#include "dsp/components/mmx/mmx_fir_filter.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +6,7 @@
 #include <vector>
 
 #include "dsp/components/mmx/mmx_channel_buffer.h"
+#include "dsp/components/mmx/mmx_fir_filter.h"
 #include "tests/dsp/components/mmx/reference_model.h"
 
 namespace ve32 {
@@ -22,7 +21,8 @@ void writeBlock(MmxChannelBuffer& buffer, const std::vector<int16_t>& block) {
     std::copy(block.begin(), block.end(), buffer.storage());
 }
 
-std::vector<int16_t> filter(MmxFirFilter& fir, MmxChannelBuffer& buffer, const std::vector<int16_t>& block) {
+std::vector<int16_t> filter(MmxFirFilter& fir, MmxChannelBuffer& buffer,
+                            const std::vector<int16_t>& block) {
     writeBlock(buffer, block);
     fir.process(&buffer, static_cast<int32_t>(block.size()));
     std::vector<int16_t> out(buffer.storage(), buffer.storage() + block.size());
@@ -34,25 +34,33 @@ std::vector<int16_t> filter(MmxFirFilter& fir, MmxChannelBuffer& buffer, const s
 // position is even and from tap -1 (a zero coefficient) when it is odd, which is where the
 // aligned window puts the pair boundaries.
 class ReferenceFir {
-public:
+  public:
     explicit ReferenceFir(const std::vector<float>& b) : position_(static_cast<int>(b.size()) - 1) {
         for (float v : b) q_.push_back(static_cast<int64_t>(std::trunc(double{v} * 32767.0 + 0.5)));
     }
     int16_t next(int16_t x) {
         inputs_.push_front(x);
         const int n = static_cast<int>(q_.size());
-        const auto coefficient = [&](int k) { return k < 0 || k >= n ? 0 : q_[static_cast<std::size_t>(k)]; };
-        const auto input = [&](int k) { return k < 0 || k >= static_cast<int>(inputs_.size()) ? 0 : int64_t{inputs_[static_cast<std::size_t>(k)]}; };
+        const auto coefficient = [&](int k) {
+            return k < 0 || k >= n ? 0 : q_[static_cast<std::size_t>(k)];
+        };
+        const auto input = [&](int k) {
+            return k < 0 || k >= static_cast<int>(inputs_.size())
+                       ? 0
+                       : int64_t{inputs_[static_cast<std::size_t>(k)]};
+        };
         int64_t sum = 0;
         for (int k = position_ % 2 == 0 ? 0 : -1; k < n; k += 2) {
-            sum = wrap32(sum + floorDiv(wrap32(coefficient(k) * input(k) + coefficient(k + 1) * input(k + 1)), 32768));
+            sum = wrap32(sum + floorDiv(wrap32(coefficient(k) * input(k) +
+                                               coefficient(k + 1) * input(k + 1)),
+                                        32768));
         }
         position_ = position_ == 0 ? n - 1 : position_ - 1;
         if (inputs_.size() > q_.size()) inputs_.pop_back();
         return static_cast<int16_t>(clamp16(sum));
     }
 
-private:
+  private:
     std::vector<int64_t> q_;
     std::deque<int16_t> inputs_;
     int position_;
@@ -79,7 +87,8 @@ TEST(MmxFirFilter, ConstantFullScaleInputRampsUpAndSaturates) {
     MmxFirFilter fir({b.data(), 45});
     MmxChannelBuffer buffer(1024);
     const auto out = filter(fir, buffer, std::vector<int16_t>(20, 32767));
-    const std::vector<int16_t> rising = {3276, 6552, 9829, 13105, 16382, 19658, 22935, 26211, 29488, 32764};
+    const std::vector<int16_t> rising = {3276,  6552,  9829,  13105, 16382,
+                                         19658, 22935, 26211, 29488, 32764};
     for (std::size_t i = 0; i < rising.size(); ++i) EXPECT_EQ(out[i], rising[i]) << i;
     for (std::size_t i = rising.size(); i < out.size(); ++i) EXPECT_EQ(out[i], 32767) << i;
 }
@@ -98,7 +107,10 @@ TEST(MmxFirFilter, MatchesTheSecondFormulationToTheBit) {
             std::vector<int16_t> input(static_cast<std::size_t>(count));
             for (auto& x : input) {
                 const int kind = std::uniform_int_distribution<int>(0, 9)(random);
-                x = kind == 0 ? -32768 : kind == 1 ? 32767 : static_cast<int16_t>(std::uniform_int_distribution<int>(-32768, 32767)(random));
+                x = kind == 0   ? -32768
+                    : kind == 1 ? 32767
+                                : static_cast<int16_t>(
+                                      std::uniform_int_distribution<int>(-32768, 32767)(random));
             }
             std::vector<int16_t> expected;
             for (int16_t x : input) expected.push_back(model.next(x));
@@ -112,7 +124,10 @@ TEST(MmxFirFilter, QuietWhenTheRecentInputsSumToTenOrLess) {
     const struct {
         std::vector<int16_t> recent;
         int32_t quiet;
-    } cases[] = {{{1000, 2, 2, 2, 2, 2}, 1}, {{1000, 2, 2, 2, 2, 3}, 0}, {{4, -4, 2, 0, 0}, 1}, {{0, 0, 0, 0, -11}, 0}};
+    } cases[] = {{{1000, 2, 2, 2, 2, 2}, 1},
+                 {{1000, 2, 2, 2, 2, 3}, 0},
+                 {{4, -4, 2, 0, 0}, 1},
+                 {{0, 0, 0, 0, -11}, 0}};
     for (const auto& c : cases) {
         MmxFirFilter fir({b.data(), 5});
         MmxChannelBuffer buffer(16);

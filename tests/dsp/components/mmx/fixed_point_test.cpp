@@ -13,7 +13,7 @@ TEST(MmxFixedPoint, Q15GainTruncatesTheScaledGain) {
         float gain;
         int16_t expected;
     } cases[] = {{1.0f, 32767}, {0.5f, 16383}, {-1.0f, -32767}, {0.99999f, 32766},
-                 {0.25f, 8191},  {0.001f, 32},  {0.0f, 0},       {-0.5f, -16383}};
+                 {0.25f, 8191}, {0.001f, 32},  {0.0f, 0},       {-0.5f, -16383}};
     for (const auto& c : cases) EXPECT_EQ(q15Gain(c.gain), c.expected) << c.gain;
 }
 

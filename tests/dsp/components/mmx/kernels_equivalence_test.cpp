@@ -6,8 +6,8 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "dsp/components/mmx/kernels.h"
@@ -16,7 +16,7 @@ namespace ve32 {
 namespace {
 
 class Random {
-public:
+  public:
     explicit Random(uint32_t seed) : engine_(seed) {}
     int32_t uniform(int32_t low, int32_t high) {
         return std::uniform_int_distribution<int32_t>(low, high)(engine_);
@@ -27,10 +27,14 @@ public:
     // A sample: mostly uniform, often an extreme, sometimes small.
     int16_t sample() {
         switch (uniform(0, 9)) {
-            case 0: return -32768;
-            case 1: return 32767;
-            case 2: return static_cast<int16_t>(uniform(-20, 20));
-            default: return static_cast<int16_t>(uniform(-32768, 32767));
+            case 0:
+                return -32768;
+            case 1:
+                return 32767;
+            case 2:
+                return static_cast<int16_t>(uniform(-20, 20));
+            default:
+                return static_cast<int16_t>(uniform(-32768, 32767));
         }
     }
     std::vector<int16_t> samples(std::size_t n) {
@@ -52,7 +56,7 @@ public:
     }
     int32_t offset() { return uniform(0, 15); }
 
-private:
+  private:
     std::mt19937 engine_;
 };
 
@@ -69,7 +73,7 @@ bool x87StackIsEmpty() {
 }
 
 class MmxKernelVariant : public ::testing::TestWithParam<MmxKernelSet> {
-protected:
+  protected:
     void SetUp() override {
         variant_ = mmxKernelsFor(GetParam());
         if (variant_ == nullptr) GTEST_SKIP() << "this processor or build has no such variant";
@@ -104,9 +108,10 @@ TEST_P(MmxKernelVariant, RampPasses) {
         const auto src8 = random_.bytes(static_cast<std::size_t>(n));
         const auto dst = random_.samples(static_cast<std::size_t>(n));
         const int16_t gain = random_.sample();
-        const int16_t step = static_cast<int16_t>(
-            random_.uniform(0, 2) == 0 ? 0 : random_.uniform(0, 1) == 0 ? random_.uniform(-2047, 2047)
-                                                                        : random_.sample());
+        const int16_t step =
+            static_cast<int16_t>(random_.uniform(0, 2) == 0   ? 0
+                                 : random_.uniform(0, 1) == 0 ? random_.uniform(-2047, 2047)
+                                                              : random_.sample());
         const int32_t o1 = random_.offset(), o2 = random_.offset();
         using Pass16 = void (*)(const int16_t*, int16_t, int16_t, int16_t*, int32_t);
         using Pass8 = void (*)(const uint8_t*, int16_t, int16_t, int16_t*, int32_t);
@@ -118,14 +123,16 @@ TEST_P(MmxKernelVariant, RampPasses) {
             Shifted<int16_t> in(src16, o1), expected(dst, o2), actual(dst, o2);
             pass[0](in.get(), gain, step, expected.get(), n);
             pass[1](in.get(), gain, step, actual.get(), n);
-            ASSERT_EQ(expected.contents(), actual.contents()) << "n " << n << " gain " << gain << " step " << step;
+            ASSERT_EQ(expected.contents(), actual.contents())
+                << "n " << n << " gain " << gain << " step " << step;
         }
         for (const auto& pass : passes8) {
             Shifted<uint8_t> in(src8, o1);
             Shifted<int16_t> expected(dst, o2), actual(dst, o2);
             pass[0](in.get(), gain, step, expected.get(), n);
             pass[1](in.get(), gain, step, actual.get(), n);
-            ASSERT_EQ(expected.contents(), actual.contents()) << "n " << n << " gain " << gain << " step " << step;
+            ASSERT_EQ(expected.contents(), actual.contents())
+                << "n " << n << " gain " << gain << " step " << step;
         }
     }
 }
@@ -139,8 +146,12 @@ TEST_P(MmxKernelVariant, WidePasses) {
         const auto dst = random_.samples(static_cast<std::size_t>(n));
         int64_t gain = 0, step = 0;
         switch (random_.uniform(0, 3)) {
-            case 0: gain = random_.uniform64(-300000, 300000); break;  // up to about 9x
-            case 1: gain = random_.uniform64(-limit, limit); break;
+            case 0:
+                gain = random_.uniform64(-300000, 300000);
+                break;  // up to about 9x
+            case 1:
+                gain = random_.uniform64(-limit, limit);
+                break;
             case 2:
                 gain = random_.uniform64(-100000, 100000);
                 step = random_.uniform64(-50, 50);
@@ -161,14 +172,16 @@ TEST_P(MmxKernelVariant, WidePasses) {
             Shifted<int16_t> in(src16, o1), expected(dst, o2), actual(dst, o2);
             pass[0](in.get(), gain, step, expected.get(), n);
             pass[1](in.get(), gain, step, actual.get(), n);
-            ASSERT_EQ(expected.contents(), actual.contents()) << "gain " << gain << " step " << step;
+            ASSERT_EQ(expected.contents(), actual.contents())
+                << "gain " << gain << " step " << step;
         }
         for (const auto& pass : passes8) {
             Shifted<uint8_t> in(src8, o1);
             Shifted<int16_t> expected(dst, o2), actual(dst, o2);
             pass[0](in.get(), gain, step, expected.get(), n);
             pass[1](in.get(), gain, step, actual.get(), n);
-            ASSERT_EQ(expected.contents(), actual.contents()) << "gain " << gain << " step " << step;
+            ASSERT_EQ(expected.contents(), actual.contents())
+                << "gain " << gain << " step " << step;
         }
     }
 }
@@ -228,7 +241,8 @@ TEST_P(MmxKernelVariant, MagnitudeSumAndLoudSearch) {
         const int32_t o = random_.offset();
         for (const std::vector<int16_t>* data : {&quietish, &loud}) {
             Shifted<int16_t> p(*data, o);
-            ASSERT_EQ(reference_->sumMagnitudes16(p.get(), n), variant_->sumMagnitudes16(p.get(), n));
+            ASSERT_EQ(reference_->sumMagnitudes16(p.get(), n),
+                      variant_->sumMagnitudes16(p.get(), n));
             for (int16_t threshold : {int16_t{10}, int16_t{0}, int16_t{1}, int16_t{-32768},
                                       int16_t{32767}, random_.sample()}) {
                 ASSERT_EQ(reference_->findLoud16(p.get(), threshold, n),
@@ -244,7 +258,9 @@ struct FirCase {
     explicit FirCase(Random& random) {
         taps = random.uniform(0, 3) == 0 ? 45 : random.uniform(1, 70);
         std::vector<int16_t> q(static_cast<std::size_t>(taps));
-        for (auto& x : q) x = random.uniform(0, 1) == 0 ? random.sample() : static_cast<int16_t>(random.uniform(-18000, 18000));
+        for (auto& x : q)
+            x = random.uniform(0, 1) == 0 ? random.sample()
+                                          : static_cast<int16_t>(random.uniform(-18000, 18000));
         layout.tapCount = taps;
         for (int r = 0; r < 4; ++r) {
             const int32_t length = (taps + r + 15) & ~15;
@@ -254,7 +270,8 @@ struct FirCase {
             layout.phaseLengths[r] = length;
         }
         history = random.samples(2 * static_cast<std::size_t>(taps));
-        for (int k = 0; k < taps; ++k) history[static_cast<std::size_t>(k + taps)] = history[static_cast<std::size_t>(k)];
+        for (int k = 0; k < taps; ++k)
+            history[static_cast<std::size_t>(k + taps)] = history[static_cast<std::size_t>(k)];
         history.insert(history.end(), 14, 0);
         position = random.uniform(0, taps - 1);
     }
@@ -277,8 +294,8 @@ TEST_P(MmxKernelVariant, FirBlocks) {
             const auto input = random_.samples(static_cast<std::size_t>(n));
             const int32_t o = random_.offset();
             Shifted<int16_t> expected(input, o), actual(input, o);
-            expectedPosition = reference_->firBlock(fir.layout, expectedHistory.data(), expectedPosition,
-                                                    expected.get(), n);
+            expectedPosition = reference_->firBlock(fir.layout, expectedHistory.data(),
+                                                    expectedPosition, expected.get(), n);
             actualPosition = variant_->firBlock(fir.layout, actualHistory.data(), actualPosition,
                                                 actual.get(), n);
             ASSERT_EQ(expected.contents(), actual.contents()) << "taps " << fir.taps << " n " << n;
@@ -311,7 +328,8 @@ TEST_P(MmxKernelVariant, PoleZeroPairs) {
 TEST_P(MmxKernelVariant, PoleZeroPairsInExtendedPrecision) {
     for (int c = 0; c < kCases; ++c) {
         ExtendedPairCoefficients pair{};
-        for (auto& v : pair.input) v = static_cast<int32_t>(random_.uniform64(-2147450880, 2147450880));
+        for (auto& v : pair.input)
+            v = static_cast<int32_t>(random_.uniform64(-2147450880, 2147450880));
         pair.input[1] = 0;
         for (auto& v : pair.back) v = random_.uniform64(-(int64_t{3} << 28), int64_t{3} << 28);
         const auto inputs = random_.samples(2);
@@ -325,8 +343,10 @@ TEST_P(MmxKernelVariant, PoleZeroPairsInExtendedPrecision) {
             const auto input = random_.samples(2 * static_cast<std::size_t>(pairs));
             const int32_t o = random_.offset();
             Shifted<int16_t> expected(input, o), actual(input, o);
-            reference_->poleZeroPairsExtended(pair, expectedInputs.data(), expectedOutputs, expected.get(), pairs);
-            variant_->poleZeroPairsExtended(pair, actualInputs.data(), actualOutputs, actual.get(), pairs);
+            reference_->poleZeroPairsExtended(pair, expectedInputs.data(), expectedOutputs,
+                                              expected.get(), pairs);
+            variant_->poleZeroPairsExtended(pair, actualInputs.data(), actualOutputs, actual.get(),
+                                            pairs);
             ASSERT_EQ(expected.contents(), actual.contents()) << "pairs " << pairs;
             ASSERT_EQ(expectedInputs, actualInputs);
             ASSERT_EQ(expectedOutputs[0], actualOutputs[0]);
@@ -339,17 +359,23 @@ TEST_P(MmxKernelVariant, PoleCascadePairs) {
     for (int c = 0; c < kCases; ++c) {
         const int32_t sections = random_.uniform(1, 9);
         std::vector<int16_t> pair(8 * static_cast<std::size_t>(sections));
-        for (auto& p : pair) p = random_.uniform(0, 1) == 0 ? random_.sample() : static_cast<int16_t>(random_.uniform(-20000, 20000));
+        for (auto& p : pair)
+            p = random_.uniform(0, 1) == 0 ? random_.sample()
+                                           : static_cast<int16_t>(random_.uniform(-20000, 20000));
         auto state = random_.samples(2 * static_cast<std::size_t>(sections));
         auto expectedState = state, actualState = state;
         for (int block = 0; block < 2; ++block) {
-            const int32_t pairs = random_.uniform(0, 3) == 0 ? random_.uniform(0, 6) : random_.length() / 2;
+            const int32_t pairs =
+                random_.uniform(0, 3) == 0 ? random_.uniform(0, 6) : random_.length() / 2;
             const auto input = random_.samples(2 * static_cast<std::size_t>(pairs));
             const int32_t o = random_.offset();
             Shifted<int16_t> expected(input, o), actual(input, o);
-            reference_->poleCascadePairs(pair.data(), expectedState.data(), sections, expected.get(), pairs);
-            variant_->poleCascadePairs(pair.data(), actualState.data(), sections, actual.get(), pairs);
-            ASSERT_EQ(expected.contents(), actual.contents()) << "sections " << sections << " pairs " << pairs;
+            reference_->poleCascadePairs(pair.data(), expectedState.data(), sections,
+                                         expected.get(), pairs);
+            variant_->poleCascadePairs(pair.data(), actualState.data(), sections, actual.get(),
+                                       pairs);
+            ASSERT_EQ(expected.contents(), actual.contents())
+                << "sections " << sections << " pairs " << pairs;
             ASSERT_EQ(expectedState, actualState);
         }
     }
@@ -360,9 +386,12 @@ INSTANTIATE_TEST_SUITE_P(AllVariants, MmxKernelVariant,
                                            MmxKernelSet::Avx2),
                          [](const ::testing::TestParamInfo<MmxKernelSet>& info) {
                              switch (info.param) {
-                                 case MmxKernelSet::Scalar: return std::string("Scalar");
-                                 case MmxKernelSet::Sse2: return std::string("Sse2");
-                                 case MmxKernelSet::Avx2: return std::string("Avx2");
+                                 case MmxKernelSet::Scalar:
+                                     return std::string("Scalar");
+                                 case MmxKernelSet::Sse2:
+                                     return std::string("Sse2");
+                                 case MmxKernelSet::Avx2:
+                                     return std::string("Avx2");
                              }
                              return std::string("Unknown");
                          });

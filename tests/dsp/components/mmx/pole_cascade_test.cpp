@@ -1,5 +1,3 @@
-#include "dsp/components/mmx/mmx_pole_cascade.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,6 +5,7 @@
 #include <vector>
 
 #include "dsp/components/mmx/mmx_channel_buffer.h"
+#include "dsp/components/mmx/mmx_pole_cascade.h"
 #include "tests/dsp/components/mmx/reference_model.h"
 
 namespace ve32 {
@@ -16,8 +15,12 @@ using test::clamp16;
 using test::floorDiv;
 using test::wrap32;
 
-int64_t q13(double v) { return static_cast<int64_t>(std::trunc(v * 8192.0 + 0.5)); }
-int64_t q14(double v) { return static_cast<int64_t>(std::trunc(v * 16384.0 + 0.5)); }
+int64_t q13(double v) {
+    return static_cast<int64_t>(std::trunc(v * 8192.0 + 0.5));
+}
+int64_t q14(double v) {
+    return static_cast<int64_t>(std::trunc(v * 16384.0 + 0.5));
+}
 
 // The stereo expander's pole-pair shaping table (gain before its factor of 4).
 struct TableEntry {
@@ -32,16 +35,21 @@ const std::vector<TableEntry>& poleTable() {
         {12000, -0.60714525f, {{1000, 0.743f}, {3336.05f, 0.5243f}, {5215.78f, 0.4392f}}},
         {16000, -0.21190035f, {{1002.77f, 0.8190636f}, {2999.93f, 0.699f}, {4316.26f, 0.84f}}},
         {22050, -0.079221964f, {{4600, 0.785f}, {5500, 0.84f}, {3050, 0.755f}, {1000, 0.865f}}},
-        {24000, -0.035440393f, {{1045.79f, 0.8690636f}, {3124.79f, 0.8014045f}, {4335.34f, 0.9165f}}},
+        {24000,
+         -0.035440393f,
+         {{1045.79f, 0.8690636f}, {3124.79f, 0.8014045f}, {4335.34f, 0.9165f}}},
         {32000, -0.007734122f, {{1049, 0.897f}, {3200, 0.845f}, {4250, 0.926f}}},
-        {44100, -0.00056811573f, {{1000, 0.928f}, {3000, 0.868f}, {4343.17f, 0.913f}, {5285.6f, 0.962f}}},
+        {44100,
+         -0.00056811573f,
+         {{1000, 0.928f}, {3000, 0.868f}, {4343.17f, 0.913f}, {5285.6f, 0.962f}}},
         {48000, -0.00074132f, {{1029.58f, 0.9305235f}, {3073.91f, 0.9f}, {4213.68f, 0.962f}}},
     };
     return table;
 }
 
 PoleParams recordOf(const TableEntry& entry) {
-    return {entry.rate, entry.gain * 4.0f, static_cast<int32_t>(entry.pairs.size()), entry.pairs.data()};
+    return {entry.rate, entry.gain * 4.0f, static_cast<int32_t>(entry.pairs.size()),
+            entry.pairs.data()};
 }
 
 // Denominator 1 + c1 z^-1 + c2 z^-2 of a pole pair, each rounded to float.
@@ -53,7 +61,7 @@ std::pair<float, float> denominator(const PolePair& pair, int rate) {
 
 // An independent model: 64-bit sums reduced to 32 bits, floor divisions, clamping.
 class ReferenceCascade {
-public:
+  public:
     explicit ReferenceCascade(const PoleParams& params) {
         const int n = params.pairCount;
         const auto m = static_cast<float>(std::pow(std::fabs(double{params.gain}), 1.0 / n));
@@ -61,8 +69,8 @@ public:
             const double g = (i == 0 && params.gain < 0) ? -m : m;
             const auto [c1f, c2f] = denominator(params.pairs[i], params.sampleRate);
             const double c1 = c1f, c2 = c2f;
-            sections_.push_back({{q13(g), 0, q13(-(c1 * g)), q13(g), q13(-c2), q13(-c1), q13(c1 * c2),
-                                  q13(c1 * c1 - c2)},
+            sections_.push_back({{q13(g), 0, q13(-(c1 * g)), q13(g), q13(-c2), q13(-c1),
+                                  q13(c1 * c2), q13(c1 * c1 - c2)},
                                  {q14(g), q14(c1), q14(c2)},
                                  0,
                                  0});
@@ -74,7 +82,8 @@ public:
         for (auto& s : sections_) {
             const auto& p = s.pair;
             for (int j = 0; j < paired; j += 2) {
-                const int64_t x0 = block[static_cast<std::size_t>(j)], x1 = block[static_cast<std::size_t>(j + 1)];
+                const int64_t x0 = block[static_cast<std::size_t>(j)],
+                              x1 = block[static_cast<std::size_t>(j + 1)];
                 const int64_t y0 = clamp16(floorDiv(wrap32(p[0] * x0 + p[1] * x1), 8192) +
                                            floorDiv(wrap32(p[4] * s.ya + p[5] * s.yb), 8192));
                 const int64_t y1 = clamp16(floorDiv(wrap32(p[2] * x0 + p[3] * x1), 8192) +
@@ -87,14 +96,15 @@ public:
         for (auto& s : sections_) {
             for (int j = paired; j < count; ++j) {
                 const int64_t x = block[static_cast<std::size_t>(j)];
-                const int64_t y = clamp16(floorDiv(wrap32(s.step[0] * x - s.step[1] * s.yb - s.step[2] * s.ya), 16384));
+                const int64_t y = clamp16(
+                    floorDiv(wrap32(s.step[0] * x - s.step[1] * s.yb - s.step[2] * s.ya), 16384));
                 block[static_cast<std::size_t>(j)] = static_cast<int16_t>(y);
                 s.ya = s.yb, s.yb = y;
             }
         }
     }
 
-private:
+  private:
     struct Section {
         std::vector<int64_t> pair, step;
         int64_t ya, yb;
@@ -121,14 +131,18 @@ TEST(MmxPoleCascade, EveryTableValueFitsItsFormat) {
     for (const auto& entry : poleTable()) {
         const PoleParams params = recordOf(entry);
         MmxPoleCascade cascade(params);
-        const auto m = static_cast<float>(std::pow(std::fabs(double{params.gain}), 1.0 / params.pairCount));
+        const auto m =
+            static_cast<float>(std::pow(std::fabs(double{params.gain}), 1.0 / params.pairCount));
         for (int i = 0; i < params.pairCount; ++i) {
             const double g = i == 0 ? -m : m;
-            const auto [c1f, c2f] = denominator(entry.pairs[static_cast<std::size_t>(i)], entry.rate);
+            const auto [c1f, c2f] =
+                denominator(entry.pairs[static_cast<std::size_t>(i)], entry.rate);
             const double c1 = c1f, c2 = c2f;
-            const int64_t pair[8] = {q13(g), 0, q13(-(c1 * g)), q13(g), q13(-c2), q13(-c1), q13(c1 * c2), q13(c1 * c1 - c2)};
+            const int64_t pair[8] = {q13(g),   0,        q13(-(c1 * g)), q13(g),
+                                     q13(-c2), q13(-c1), q13(c1 * c2),   q13(c1 * c1 - c2)};
             for (int k = 0; k < 8; ++k) {
-                EXPECT_EQ(cascade.pairCoefficients()[8 * i + k], pair[k]) << entry.rate << " " << i << " " << k;
+                EXPECT_EQ(cascade.pairCoefficients()[8 * i + k], pair[k])
+                    << entry.rate << " " << i << " " << k;
                 EXPECT_LT(std::abs(pair[k]), 32767);
             }
             EXPECT_EQ(cascade.stepCoefficients()[3 * i + 1], q14(c1));
@@ -149,7 +163,8 @@ TEST(MmxPoleCascade, MatchesTheModelAtEverySplit) {
         const int counts[] = {1, 2, 3, 4, 5, 1023, 1024, 7, 1021, 600, 2, 333};
         for (int count : counts) {
             std::vector<int16_t> block(static_cast<std::size_t>(count));
-            for (auto& x : block) x = static_cast<int16_t>(std::uniform_int_distribution<int>(-32768, 32767)(random));
+            for (auto& x : block)
+                x = static_cast<int16_t>(std::uniform_int_distribution<int>(-32768, 32767)(random));
             auto expected = block;
             model.process(expected);
             writeBlock(buffer, block);
@@ -168,7 +183,10 @@ TEST(MmxPoleCascade, QuietMeansAHistoryMagnitudeSumOfTenOrLess) {
     const struct {
         std::vector<int16_t> block;
         int32_t quiet;
-    } cases[] = {{{100, 200, 4, -6}, 1}, {{100, 200, 5, -6}, 0}, {{0, 0, 0, 0}, 1}, {{1, 2, -32768, 32767}, 0}};
+    } cases[] = {{{100, 200, 4, -6}, 1},
+                 {{100, 200, 5, -6}, 0},
+                 {{0, 0, 0, 0}, 1},
+                 {{1, 2, -32768, 32767}, 0}};
     for (const auto& c : cases) {
         MmxPoleCascade cascade(params);
         MmxChannelBuffer buffer(16);
@@ -217,7 +235,8 @@ TEST(MmxPoleCascade, TableCascadesTrackTheirEquations) {
         double worst = 0, peak = 0;
         for (int block = 0; block < 8; ++block) {
             std::vector<int16_t> noise(1024);
-            for (auto& x : noise) x = static_cast<int16_t>(std::uniform_int_distribution<int>(-2000, 2000)(random));
+            for (auto& x : noise)
+                x = static_cast<int16_t>(std::uniform_int_distribution<int>(-2000, 2000)(random));
             writeBlock(buffer, noise);
             cascade.process(&buffer, 1024);
             for (int i = 0; i < 1024; ++i) {

@@ -1,5 +1,3 @@
-#include "dsp/components/mmx/mmx_pole_zero_cascade.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,6 +5,7 @@
 #include <vector>
 
 #include "dsp/components/mmx/mmx_channel_buffer.h"
+#include "dsp/components/mmx/mmx_pole_zero_cascade.h"
 #include "tests/dsp/components/mmx/reference_model.h"
 
 namespace ve32 {
@@ -16,7 +15,9 @@ using test::clamp16;
 using test::floorDiv;
 using test::wrap32;
 
-int64_t q13(double v) { return static_cast<int64_t>(std::trunc(v * 8192.0 + 0.5)); }
+int64_t q13(double v) {
+    return static_cast<int64_t>(std::trunc(v * 8192.0 + 0.5));
+}
 
 // The 75 Hz high-pass: second-order Butterworth by the bilinear transform with prewarping.
 struct Section {
@@ -59,7 +60,8 @@ Section timesFour(Section s) {
 // The record's coefficient array and the record pointing at it.
 struct Record {
     explicit Record(const std::vector<Section>& sections, float gain) {
-        for (const auto& s : sections) coefficients.insert(coefficients.end(), {s.a1, s.a2, s.b1, s.b2});
+        for (const auto& s : sections)
+            coefficients.insert(coefficients.end(), {s.a1, s.a2, s.b1, s.b2});
         params = {gain, static_cast<int32_t>(sections.size()), coefficients.data()};
     }
     std::vector<float> coefficients;
@@ -69,14 +71,14 @@ struct Record {
 // The twelve pair values of a section, from the equations of y(n) and y(n+1).
 std::vector<int64_t> pairValues(double g, const Section& s) {
     const double a1 = s.a1, a2 = s.a2, b1 = s.b1, b2 = s.b2;
-    return {q13(g), 0, q13((b1 - a1) * g), q13(g), q13(b2 * g), q13(b1 * g),
-            q13(-(a1 * b2 * g)), q13((b2 - a1 * b1) * g), q13(-a2), q13(-a1), q13(a1 * a2),
-            q13(a1 * a1 - a2)};
+    return {q13(g),      0,           q13((b1 - a1) * g),  q13(g),
+            q13(b2 * g), q13(b1 * g), q13(-(a1 * b2 * g)), q13((b2 - a1 * b1) * g),
+            q13(-a2),    q13(-a1),    q13(a1 * a2),        q13(a1 * a1 - a2)};
 }
 
 // An independent model of the cascade: 64-bit sums reduced to 32 bits, floor divisions.
 class ReferenceCascade {
-public:
+  public:
     explicit ReferenceCascade(const Record& record) {
         const auto n = record.params.sectionCount;
         const double m = std::pow(std::fabs(double{record.params.gain}), 1.0 / n);
@@ -113,8 +115,10 @@ public:
             for (int j = 0; j < paired; j += 2) {
                 const int64_t x0 = block[static_cast<std::size_t>(j)];
                 const int64_t x1 = block[static_cast<std::size_t>(j + 1)];
-                const int64_t s0 = wrap32(p[0] * x0 + p[1] * x1 + p[4] * xa + p[5] * xb + p[8] * ya + p[9] * yb);
-                const int64_t s1 = wrap32(p[2] * x0 + p[3] * x1 + p[6] * xa + p[7] * xb + p[10] * ya + p[11] * yb);
+                const int64_t s0 =
+                    wrap32(p[0] * x0 + p[1] * x1 + p[4] * xa + p[5] * xb + p[8] * ya + p[9] * yb);
+                const int64_t s1 =
+                    wrap32(p[2] * x0 + p[3] * x1 + p[6] * xa + p[7] * xb + p[10] * ya + p[11] * yb);
                 const int64_t y0 = clamp16(floorDiv(s0, 8192));
                 const int64_t y1 = clamp16(floorDiv(s1, 8192));
                 block[static_cast<std::size_t>(j)] = static_cast<int16_t>(y0);
@@ -128,7 +132,8 @@ public:
                 const auto& c = s.step;
                 auto& sample = block[static_cast<std::size_t>(count - 1)];
                 const int64_t x = sample;
-                const int64_t y = clamp16(floorDiv(wrap32(c[0] * x + c[3] * xb + c[4] * xa - c[1] * yb - c[2] * ya), 8192));
+                const int64_t y = clamp16(floorDiv(
+                    wrap32(c[0] * x + c[3] * xb + c[4] * xa - c[1] * yb - c[2] * ya), 8192));
                 sample = static_cast<int16_t>(y);
                 xa = xb, xb = x, ya = yb, yb = y;
             }
@@ -137,7 +142,7 @@ public:
     }
     int silentRun() const { return silentRun_; }
 
-private:
+  private:
     struct State {
         std::vector<int64_t> pair;
         std::vector<int64_t> step;
@@ -162,7 +167,8 @@ TEST(MmxPoleZeroCascade, HighPassCoefficientsFitQ13AtEveryRate) {
         const double g = s.gain;
         const auto expected = pairValues(g, s);
         for (int k = 0; k < 12; ++k) {
-            EXPECT_EQ(cascade.pairCoefficients()[k], expected[static_cast<std::size_t>(k)]) << fs << " " << k;
+            EXPECT_EQ(cascade.pairCoefficients()[k], expected[static_cast<std::size_t>(k)])
+                << fs << " " << k;
             EXPECT_LE(std::abs(cascade.pairCoefficients()[k]), 32767) << fs << " " << k;
         }
         const int64_t step[5] = {q13(g), q13(s.a1), q13(s.a2), q13(s.b1 * g), q13(s.b2 * g)};
@@ -179,7 +185,8 @@ TEST(MmxPoleZeroCascade, PairValueBeyondSixteenBitsIsKept) {
         MmxPoleZeroCascade cascade(record.params);
         const auto expected = pairValues(s.gain, s);
         for (int k = 0; k < 12; ++k) {
-            EXPECT_EQ(cascade.pairCoefficients()[k], expected[static_cast<std::size_t>(k)]) << entry.rate << " " << k;
+            EXPECT_EQ(cascade.pairCoefficients()[k], expected[static_cast<std::size_t>(k)])
+                << entry.rate << " " << k;
         }
         const bool beyond = entry.rate == 44100 || entry.rate == 48000;
         EXPECT_EQ(cascade.pairCoefficients()[7] < -32768, beyond) << entry.rate;
@@ -211,16 +218,21 @@ TEST(MmxPoleZeroCascade, MatchesTheModelToTheBit) {
     for (const auto& [sections, gain] : records) {
         Record record(sections, gain);
         MmxPoleZeroCascade cascade(record.params);
-        for (int i = 0; i < record.params.sectionCount; ++i) ASSERT_FALSE(cascade.usesExtendedPrecision(i));
+        for (int i = 0; i < record.params.sectionCount; ++i)
+            ASSERT_FALSE(cascade.usesExtendedPrecision(i));
         ReferenceCascade model(record);
         MmxChannelBuffer buffer(1100);
         for (int block = 0; block < 40; ++block) {
             const int count = block == 0 ? 1 : std::uniform_int_distribution<int>(0, 1024)(random);
             const int kind = std::uniform_int_distribution<int>(0, 5)(random);
-            const int written = kind == 0 ? 0 : kind == 1 ? std::uniform_int_distribution<int>(0, count)(random) : count;
+            const int written = kind == 0   ? 0
+                                : kind == 1 ? std::uniform_int_distribution<int>(0, count)(random)
+                                            : count;
             std::vector<int16_t> input(static_cast<std::size_t>(count));
             for (auto& x : input) {
-                x = static_cast<int16_t>(std::uniform_int_distribution<int>(-32768, 32767)(random) >> (kind == 2 ? 0 : 3));
+                x = static_cast<int16_t>(
+                    std::uniform_int_distribution<int>(-32768, 32767)(random) >>
+                    (kind == 2 ? 0 : 3));
             }
             auto expected = input;
             const bool ran = model.process(expected, count, written);
@@ -228,7 +240,8 @@ TEST(MmxPoleZeroCascade, MatchesTheModelToTheBit) {
             cascade.process(&buffer, count);
             ASSERT_EQ(buffer.written(), ran ? std::max(count, written) : written);
             if (ran) {
-                ASSERT_EQ(std::vector<int16_t>(buffer.storage(), buffer.storage() + count), expected)
+                ASSERT_EQ(std::vector<int16_t>(buffer.storage(), buffer.storage() + count),
+                          expected)
                     << "block " << block << " count " << count;
             }
             ASSERT_EQ(cascade.silentRun(), model.silentRun());
@@ -263,7 +276,8 @@ TEST(MmxPoleZeroCascade, SilentRunDecidesWhenSilenceIsSkipped) {
     // The next unwritten block of 1024 completes the run: history cleared, output all zeros.
     cascade.process(&buffer, 1024);
     EXPECT_EQ(buffer.written(), 1024);
-    EXPECT_EQ(std::vector<int16_t>(buffer.storage(), buffer.storage() + 1024), std::vector<int16_t>(1024, 0));
+    EXPECT_EQ(std::vector<int16_t>(buffer.storage(), buffer.storage() + 1024),
+              std::vector<int16_t>(1024, 0));
     EXPECT_EQ(cascade.silentRun(), 1000);
     buffer.advance(1024);
 
@@ -316,8 +330,10 @@ std::vector<int16_t> runHighPass(int fs, const std::vector<int16_t>& input, int 
     MmxChannelBuffer buffer(1024);
     std::vector<int16_t> out;
     for (std::size_t start = 0; start < input.size(); start += static_cast<std::size_t>(block)) {
-        const int count = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(block), input.size() - start));
-        std::vector<int16_t> chunk(input.begin() + static_cast<long>(start), input.begin() + static_cast<long>(start) + count);
+        const int count = static_cast<int>(
+            std::min<std::size_t>(static_cast<std::size_t>(block), input.size() - start));
+        std::vector<int16_t> chunk(input.begin() + static_cast<long>(start),
+                                   input.begin() + static_cast<long>(start) + count);
         writeBlock(buffer, chunk, count);
         cascade.process(&buffer, count);
         out.insert(out.end(), buffer.storage(), buffer.storage() + count);
@@ -332,8 +348,10 @@ std::vector<int16_t> runHighPass(int fs, const std::vector<int16_t>& input, int 
 TEST(MmxPoleZeroCascade, HighPassTracksItsEquationAtEveryRate) {
     std::mt19937 random(13);
     std::vector<int16_t> noise(20000), quiet(20000);
-    for (auto& x : noise) x = static_cast<int16_t>(std::uniform_int_distribution<int>(-12000, 12000)(random));
-    for (auto& x : quiet) x = static_cast<int16_t>(std::uniform_int_distribution<int>(-3, 3)(random));
+    for (auto& x : noise)
+        x = static_cast<int16_t>(std::uniform_int_distribution<int>(-12000, 12000)(random));
+    for (auto& x : quiet)
+        x = static_cast<int16_t>(std::uniform_int_distribution<int>(-3, 3)(random));
     std::vector<int16_t> dc(20000, 2000);
     for (int fs : kRates) {
         const Section s = highPass(fs);
@@ -351,7 +369,8 @@ TEST(MmxPoleZeroCascade, HighPassTracksItsEquationAtEveryRate) {
         const auto even = runHighPass(fs, noise, 1024);
         const auto odd = runHighPass(fs, noise, 333);
         int differ = 0;
-        for (std::size_t i = 0; i < even.size(); ++i) differ = std::max(differ, std::abs(even[i] - odd[i]));
+        for (std::size_t i = 0; i < even.size(); ++i)
+            differ = std::max(differ, std::abs(even[i] - odd[i]));
         EXPECT_LE(differ, 1) << fs << " Hz";
     }
 }
@@ -402,7 +421,8 @@ double recursionGain(double a1, double a2) {
 TEST(MmxPoleZeroCascade, ShapingSectionsTrackTheirEquationAtEveryRate) {
     std::mt19937 random(11);
     std::vector<int16_t> noise(16384);
-    for (auto& x : noise) x = static_cast<int16_t>(std::uniform_int_distribution<int>(-3000, 3000)(random));
+    for (auto& x : noise)
+        x = static_cast<int16_t>(std::uniform_int_distribution<int>(-3000, 3000)(random));
     double worstRatioElsewhere = 0;
     std::vector<std::pair<int, double>> highRates;
     for (const auto& entry : kShapingSections) {
@@ -419,7 +439,8 @@ TEST(MmxPoleZeroCascade, ShapingSectionsTrackTheirEquationAtEveryRate) {
             cascade.process(&buffer, count);
             for (int i = 0; i < count; ++i) {
                 const double x = block[static_cast<std::size_t>(i)];
-                const double y = double{s.gain} * (x + s.b1 * x1 + s.b2 * x2) - s.a1 * y1 - s.a2 * y2;
+                const double y =
+                    double{s.gain} * (x + s.b1 * x1 + s.b2 * x2) - s.a1 * y1 - s.a2 * y2;
                 x2 = x1, x1 = x, y2 = y1, y1 = y;
                 worst = std::max(worst, std::fabs(y - buffer.storage()[i]));
                 peak = std::max(peak, std::fabs(y));

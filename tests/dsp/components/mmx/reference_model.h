@@ -17,7 +17,9 @@ inline int64_t wrap16(int64_t v) {
     v &= 0xFFFFLL;
     return v >= 0x8000LL ? v - 0x10000LL : v;
 }
-inline int64_t clamp16(int64_t v) { return v < -32768 ? -32768 : (v > 32767 ? 32767 : v); }
+inline int64_t clamp16(int64_t v) {
+    return v < -32768 ? -32768 : (v > 32767 ? 32767 : v);
+}
 // Floor division by a power of two, stated as a division.
 inline int64_t floorDiv(int64_t a, int64_t b) {
     int64_t q = a / b;

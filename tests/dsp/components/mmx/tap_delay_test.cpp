@@ -1,10 +1,9 @@
-#include "dsp/components/mmx/mmx_tap_delay.h"
-
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "dsp/components/mmx/mmx_channel_buffer.h"
+#include "dsp/components/mmx/mmx_tap_delay.h"
 #include "tests/dsp/components/mmx/reference_model.h"
 
 namespace ve32 {
@@ -47,7 +46,7 @@ TEST(MmxTapDelay, TwoTapsAcrossBlocks) {
     writeBlock(in, {1, 2, 3, 4});
     delay.process(&in, &out, 4);
     EXPECT_EQ(contents(out, 4), (std::vector<int16_t>{0, 0, static_cast<int16_t>(one(1, 32767)),
-                                                     static_cast<int16_t>(one(2, 32767))}));
+                                                      static_cast<int16_t>(one(2, 32767))}));
     in.advance(4);
     out.advance(4);
 
@@ -56,11 +55,13 @@ TEST(MmxTapDelay, TwoTapsAcrossBlocks) {
     std::vector<int16_t> expected;
     const int64_t x[] = {0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8};  // x[t + 3] is input t
     for (int k = 4; k < 8; ++k) {
-        expected.push_back(static_cast<int16_t>(one(x[k + 3 - 2], 32767) + one(x[k + 3 - 5], 16384)));
+        expected.push_back(
+            static_cast<int16_t>(one(x[k + 3 - 2], 32767) + one(x[k + 3 - 5], 16384)));
     }
     EXPECT_EQ(contents(out, 4), expected);
     EXPECT_EQ(delay.writePosition(), 3);
-    EXPECT_EQ(std::vector<int16_t>(delay.history(), delay.history() + 5), (std::vector<int16_t>{6, 7, 8, 4, 5}));
+    EXPECT_EQ(std::vector<int16_t>(delay.history(), delay.history() + 5),
+              (std::vector<int16_t>{6, 7, 8, 4, 5}));
 }
 
 TEST(MmxTapDelay, LongBlockRefillsTheWholeHistory) {
@@ -70,7 +71,8 @@ TEST(MmxTapDelay, LongBlockRefillsTheWholeHistory) {
     writeBlock(in, {1, 2, 3, 4, 5, 6, 7});
     delay.process(&in, &out, 7);
     EXPECT_EQ(delay.writePosition(), 0);
-    EXPECT_EQ(std::vector<int16_t>(delay.history(), delay.history() + 3), (std::vector<int16_t>{5, 6, 7}));
+    EXPECT_EQ(std::vector<int16_t>(delay.history(), delay.history() + 3),
+              (std::vector<int16_t>{5, 6, 7}));
 }
 
 TEST(MmxTapDelay, QuietTestLooksForASampleOfTenOrMore) {
@@ -136,9 +138,10 @@ TEST(MmxTapDelay, GainsBeyondUnityAndNegativeDelays) {
     MmxChannelBuffer in(16), out(16);
     writeBlock(in, {1000, -1000, 20000, -20000});
     delay.process(&in, &out, 4);
-    EXPECT_EQ(contents(out, 4), (std::vector<int16_t>{static_cast<int16_t>(floorDiv(1000 * 65534, 32768)),
-                                                     static_cast<int16_t>(floorDiv(-1000 * 65534, 32768)),
-                                                     32767, -32768}));
+    EXPECT_EQ(contents(out, 4),
+              (std::vector<int16_t>{static_cast<int16_t>(floorDiv(1000 * 65534, 32768)),
+                                    static_cast<int16_t>(floorDiv(-1000 * 65534, 32768)), 32767,
+                                    -32768}));
 }
 
 TEST(MmxTapDelay, NoTapsGiveSilence) {

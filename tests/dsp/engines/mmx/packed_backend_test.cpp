@@ -49,15 +49,18 @@ struct Signal {
     std::vector<int16_t> (*make)(std::size_t frames, int channels, int rate);
 };
 const Signal kSignals[] = {
-    {"noise", [](std::size_t frames, int channels, int) { return noise16(frames * channels, 8000, 17); }},
-    {"sweep", [](std::size_t frames, int channels, int rate) { return sweep16(frames, channels, rate, 4000.0); }},
+    {"noise",
+     [](std::size_t frames, int channels, int) { return noise16(frames * channels, 8000, 17); }},
+    {"sweep", [](std::size_t frames, int channels,
+                 int rate) { return sweep16(frames, channels, rate, 4000.0); }},
 };
 
 TEST(PackedBackend, ExpanderTracksFloatingPointAtEveryRate) {
     for (unsigned shaping : {0u, VE32_FLAG_SECTION_SHAPING}) {
         for (int rate : kAllRates) {
             for (const Signal& signal : kSignals) {
-                const auto input = signal.make(static_cast<std::size_t>(rate), 2, rate);  // one second
+                const auto input =
+                    signal.make(static_cast<std::size_t>(rate), 2, rate);  // one second
                 Expander fpu(rate, VE32_BACKEND_FPU | shaping);
                 Expander mmx(rate, VE32_BACKEND_MMX | shaping);
                 EXPECT_LE(maxAbsDifference(fpu.run16(input), mmx.run16(input)), kExpanderBound)
@@ -84,7 +87,8 @@ TEST(PackedBackend, MonoToStereoTracksFloatingPointAtEveryRate) {
 TEST(PackedBackend, EightBitOutputsTrackWithinTwoLevels) {
     std::vector<uint8_t> stereo(2 * 8000), mono(8000);
     const auto noise = noise16(stereo.size(), 8000, 23);
-    for (std::size_t i = 0; i < stereo.size(); ++i) stereo[i] = static_cast<uint8_t>((noise[i] >> 8) + 128);
+    for (std::size_t i = 0; i < stereo.size(); ++i)
+        stereo[i] = static_cast<uint8_t>((noise[i] >> 8) + 128);
     std::copy(stereo.begin(), stereo.begin() + static_cast<long>(mono.size()), mono.begin());
     const auto worst8 = [](const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
         int worst = 0;
@@ -131,13 +135,16 @@ TEST(PackedBackend, BlockBoundarySplitsChangeNothing) {
             auto buffer = input;
             for (std::size_t frame = 0; frame < 5000; frame += 1024) {
                 const auto n = static_cast<unsigned>(std::min<std::size_t>(1024, 5000 - frame));
-                veProcess16(inPlace.handle, buffer.data() + 2 * frame, buffer.data() + 2 * frame, n);
+                veProcess16(inPlace.handle, buffer.data() + 2 * frame, buffer.data() + 2 * frame,
+                            n);
             }
             EXPECT_EQ(buffer, reference) << rate;
-            EXPECT_LE(maxAbsDifference(odd.run16Split(input, {333, 1000, 17, 999}), reference), kExpanderBound);
+            EXPECT_LE(maxAbsDifference(odd.run16Split(input, {333, 1000, 17, 999}), reference),
+                      kExpanderBound);
 
             std::vector<uint8_t> bytes(input.size());
-            for (std::size_t i = 0; i < input.size(); ++i) bytes[i] = static_cast<uint8_t>((input[i] >> 8) + 128);
+            for (std::size_t i = 0; i < input.size(); ++i)
+                bytes[i] = static_cast<uint8_t>((input[i] >> 8) + 128);
             Expander whole8(rate, VE32_BACKEND_MMX | shaping);
             Expander inPlace8(rate, VE32_BACKEND_MMX | shaping);
             const auto reference8 = whole8.run8(bytes);
@@ -201,17 +208,20 @@ TEST(PackedBackend, GainsAboveUnityAreApplied) {
         for (int16_t x : v) sum += double(x) * x;
         return std::sqrt(sum / double(v.size()));
     };
-    for (const auto& [rate, shaping] : {std::pair{44100, VE32_FLAG_SECTION_SHAPING}, std::pair{8000, 0u}}) {
+    for (const auto& [rate, shaping] :
+         {std::pair{44100, VE32_FLAG_SECTION_SHAPING}, std::pair{8000, 0u}}) {
         double previous = 0;
         for (float decibels : {0.0f, 3.0f, 6.0f, 9.5f}) {
             Expander fpu(rate, VE32_BACKEND_FPU | shaping), mmx(rate, VE32_BACKEND_MMX | shaping);
             for (void* h : {fpu.handle, mmx.handle}) {
                 veSetInputScale(h, decibels, decibels);
-                veSetSpread(h, 2.0f * decibels);  // cross gain up to 0.25 * 10^(28.5 / 20), about 6.7
+                veSetSpread(h,
+                            2.0f * decibels);  // cross gain up to 0.25 * 10^(28.5 / 20), about 6.7
             }
             const auto a = fpu.run16(input);
             const auto b = mmx.run16(input);
-            EXPECT_LE(maxAbsDifference(a, b), kExpanderBound) << rate << " Hz, " << decibels << " dB";
+            EXPECT_LE(maxAbsDifference(a, b), kExpanderBound)
+                << rate << " Hz, " << decibels << " dB";
             EXPECT_GT(rms(b), previous) << rate << " Hz, " << decibels << " dB";
             previous = rms(b);
         }
