@@ -210,24 +210,31 @@ int runCommandLine(int argc, char** argv) {
     CLI::App app{"ve: real-time stereo enhancement of audio files and streams", "ve"};
     app.set_version_flag("--version", std::string("ve ") + VE_TOOL_VERSION);
     app.require_subcommand(1);
-    app.footer(
-        "Examples:\n"
-        "  ve enhance song.wav song-wide.wav\n"
-        "  ve expand in.flac out.flac --spread 3 --delay 0,12\n"
-        "  arecord -f S16_LE -r 44100 -c 2 | ve expand - - --raw s16 --rate 44100 --channels 2 "
-        "| aplay -f S16_LE -r 44100 -c 2\n"
-        "Run 've COMMAND --help' for the options of one command.");
-
     ProcessOptionTexts expandTexts, monoTexts, enhanceTexts;
     DemoOptionTexts demoTexts;
 
     auto* expand = app.add_subcommand("expand", "Widen a stereo file or stream");
     addProcessOptions(expand, expandTexts, true);
+    expand->footer(
+        "Examples:\n"
+        "  ve expand live.wav live-wide.wav --spread 3\n"
+        "  ve expand in.flac out.flac --center -6 --delay 0,12\n"
+        "  arecord -f S16_LE -r 44100 -c 2 | ve expand - - --raw s16 --rate 44100 --channels 2 "
+        "| aplay -f S16_LE -r 44100 -c 2");
     auto* mono = app.add_subcommand("mono2stereo", "Turn a mono file or stream into stereo");
     addProcessOptions(mono, monoTexts, false);
+    mono->footer(
+        "Examples:\n"
+        "  ve mono2stereo interview.wav interview-stereo.wav\n"
+        "  arecord -f S16_LE -r 48000 -c 1 | ve mono2stereo - - --raw s16 --rate 48000 "
+        "--channels 1 | aplay -f S16_LE -r 48000 -c 2");
     auto* enhance = app.add_subcommand(
         "enhance", "Widen stereo input or turn mono input into stereo, whichever the input is");
     addProcessOptions(enhance, enhanceTexts, true);
+    enhance->footer(
+        "Examples:\n"
+        "  ve enhance song.flac song-wide.flac\n"
+        "  ve enhance old-radio.wav old-radio-stereo.wav --resample");
     auto* info = app.add_subcommand(
         "info", "Show supported rates and formats, the back-ends, and what this processor offers");
     auto* demo = app.add_subcommand(
@@ -243,6 +250,8 @@ int runCommandLine(int argc, char** argv) {
         ->default_str("4");
     addBackendOption(demo, demoTexts.backend);
     demo->add_flag("-q,--quiet", demoTexts.quiet, "Print no summary");
+    // Set last: subcommands created after it would repeat it under their own help.
+    app.footer("Run 've COMMAND --help' for the options and examples of one command.");
 
     try {
         app.parse(argc, argv);

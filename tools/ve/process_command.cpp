@@ -97,12 +97,29 @@ RawSampleType rawOutputType(const ProcessRequest& request, bool eightBitPath) {
     return eightBitPath ? RawSampleType::U8 : RawSampleType::S16;
 }
 
+// Gathers a whole block unless the input ends first. The floating-point filters keep their state
+// at full precision within one call and round it at the call's end, so the output depends (by a
+// step now and then) on where calls begin. Whole blocks put those boundaries at the same places
+// however the input arrives: a pipe gives the same output as the file, at the cost of at most
+// one block of delay.
+template <typename Sample>
+size_t readBlock(FrameSource& source, Sample* block, size_t blockFrames) {
+    const size_t channels = static_cast<size_t>(source.shape().channels);
+    size_t filled = 0;
+    while (filled < blockFrames) {
+        size_t got = source.read(block + filled * channels, blockFrames - filled);
+        if (got == 0) break;
+        filled += got;
+    }
+    return filled;
+}
+
 template <typename Sample>
 void pump(FrameSource& source, Engine& engine, FrameSink& sink, size_t blockFrames,
           const FrameSource& original, Progress& progress) {
     std::vector<Sample> in(blockFrames * static_cast<size_t>(source.shape().channels));
     std::vector<Sample> out(blockFrames * 2);
-    while (size_t frames = source.read(in.data(), blockFrames)) {
+    while (size_t frames = readBlock(source, in.data(), blockFrames)) {
         engine.process(in.data(), out.data(), frames);
         sink.write(out.data(), frames);
         progress.update(original.framesRead());

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -27,10 +28,9 @@ RawSource::~RawSource() {
 }
 
 size_t RawSource::fill(size_t maxFrames) {
-    size_t capacity = maxFrames * frameBytes_;
-    if (bytes_.size() < capacity) bytes_.resize(capacity);
+    if (bytes_.size() < maxFrames * frameBytes_) bytes_.resize(maxFrames * frameBytes_);
     while (held_ < frameBytes_) {
-        ssize_t got = ::read(fd_, bytes_.data() + held_, capacity - held_);
+        ssize_t got = ::read(fd_, bytes_.data() + held_, bytes_.size() - held_);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0)
             throw ToolError(fmt::format("cannot read {}: {}", description_, std::strerror(errno)));
@@ -44,7 +44,7 @@ size_t RawSource::fill(size_t maxFrames) {
         }
         held_ += static_cast<size_t>(got);
     }
-    return held_ / frameBytes_;
+    return std::min(held_ / frameBytes_, maxFrames);
 }
 
 void RawSource::consume(size_t frames) {

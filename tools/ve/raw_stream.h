@@ -1,7 +1,7 @@
 // Headerless PCM on file descriptors: standard input and output in a pipeline such as
 //   arecord -f S16_LE -r 44100 -c 2 | ve expand - - --raw s16 --rate 44100 --channels 2 | aplay ...
-// A read returns as soon as at least one whole frame has arrived, so the delay ve adds is at most
-// the block being processed.
+// A read returns as soon as at least one whole frame has arrived; the caller decides how many
+// frames to gather before processing.
 #pragma once
 
 #include <string>
@@ -28,7 +28,8 @@ public:
     int64_t framesRead() const override { return framesRead_; }
 
 private:
-    // Fills bytes_ with at least one whole frame; returns the number of whole frames held.
+    // Waits for at least one whole frame; returns how many whole frames (at most maxFrames) are
+    // ready at the front of bytes_.
     size_t fill(size_t maxFrames);
     void consume(size_t frames);
 

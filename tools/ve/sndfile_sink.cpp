@@ -21,7 +21,9 @@ SndfileSink::SndfileSink(int fd, std::string description, int format, int sample
         throw ToolError(fmt::format("cannot write {} as {} {}: {}", description_,
                                     describeContainer(format), describeSubtype(format),
                                     sndfileErrorText(nullptr)));
-    sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    // Into float and double files, a 16-bit value v becomes v / 32768 (libsndfile's default would
+    // store v itself, 32768 times too loud).
+    sf_command(file_, SFC_SET_SCALE_INT_FLOAT_WRITE, nullptr, SF_TRUE);
     copyMetadata(metadataFrom, file_);
 }
 

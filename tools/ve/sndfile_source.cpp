@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <charconv>
 #include <cstring>
 #include <optional>
@@ -112,8 +114,6 @@ SndfileSource::SndfileSource(const std::string& path) {
         throw ToolError(fmt::format("{} is not audio that ve can read ({}); {}", description_,
                                     reason, kAcceptedInputs));
     }
-    // Float files may hold values beyond full scale; clip them instead of letting them wrap.
-    sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
 
     format_ = info.format;
     shape_.sampleRate = info.samplerate;
@@ -154,7 +154,9 @@ void SndfileSource::checkForErrors() {
 }
 
 void SndfileSource::checkComplete() {
-    if (streamEndedEarly(logOf(file_)) || (lengthPromised_ && framesRead_ < shape_.frames))
+    // (libsndfile also logs an Ogg stream "ended unexpectedly" once reading passes the end of a
+    // complete file, so only the open-time log says anything about truncation.)
+    if (lengthPromised_ && framesRead_ < shape_.frames)
         throw ToolError(fmt::format("{} is truncated: it ended after {} of {} frames; expected a "
                                     "complete file",
                                     description_, framesRead_, shape_.frames));
@@ -166,14 +168,18 @@ size_t SndfileSource::readShorts(int16_t* dest, size_t maxFrames) {
         // 8- and 16-bit samples arrive exactly as 16-bit values.
         got = sf_readf_short(file_, dest, static_cast<sf_count_t>(maxFrames));
     } else {
-        // Wider samples are rounded to 16 bits rather than truncated, so no offset creeps in.
+        // Everything else (wider integers, floats, compressed) arrives as floats with full
+        // scale at 1.0 and is rounded to the nearest 16-bit step, halves upward. libsndfile's
+        // own integer reads of float files would either truncate to 0 or scale to the file's
+        // peak, and neither keeps the level.
         size_t samples = maxFrames * static_cast<size_t>(shape_.channels);
-        if (ints_.size() < samples) ints_.resize(samples);
-        got = sf_readf_int(file_, ints_.data(), static_cast<sf_count_t>(maxFrames));
+        if (floats_.size() < samples) floats_.resize(samples);
+        got = sf_readf_float(file_, floats_.data(), static_cast<sf_count_t>(maxFrames));
         size_t count = got > 0 ? static_cast<size_t>(got) * static_cast<size_t>(shape_.channels) : 0;
         for (size_t i = 0; i < count; ++i) {
-            int64_t rounded = (static_cast<int64_t>(ints_[i]) + 0x8000) >> 16;
-            dest[i] = static_cast<int16_t>(rounded > 32767 ? 32767 : rounded);
+            float scaled = std::floor(floats_[i] * 32768.0f + 0.5f);
+            if (std::isnan(scaled)) scaled = 0;  // a damaged float file must not become noise
+            dest[i] = static_cast<int16_t>(std::clamp(scaled, -32768.0f, 32767.0f));
         }
     }
     checkForErrors();

@@ -43,7 +43,7 @@ private:
     bool lengthPromised_ = false;  // the header states a real length we must get to
     int64_t framesRead_ = 0;
     std::vector<int16_t> shorts_;
-    std::vector<int32_t> ints_;
+    std::vector<float> floats_;
 };
 
 }  // namespace ve_cli
