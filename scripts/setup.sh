@@ -5,7 +5,7 @@ packages=(
   build-essential cmake g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libsndfile1-dev libsamplerate0-dev libcli11-dev libfmt-dev
-  lv2-dev lilv-utils sordi ffmpeg sox hyperfine
+  lv2-dev lilv-utils sordi ffmpeg sox hyperfine time
   libpng-dev zlib1g-dev
 )
 missing=()
