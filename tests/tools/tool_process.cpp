@@ -52,6 +52,7 @@ pid_t spawn(const std::vector<std::string>& args, int in, int out, int err,
                      static_cast<rlim_t>(*options.fileSizeLimitBytes)};
         setrlimit(RLIMIT_FSIZE, &limit);
     }
+    if (options.user && (setgid(*options.user) != 0 || setuid(*options.user) != 0)) _exit(126);
     // Start from the default dispositions a shell would give, whatever the test runner has.
     for (int sig : {SIGINT, SIGTERM, SIGPIPE, SIGXFSZ}) signal(sig, SIG_DFL);
     std::vector<char*> argv;

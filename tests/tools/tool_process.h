@@ -23,6 +23,7 @@ struct ToolOptions {
     std::optional<long> fileSizeLimitBytes;  // RLIMIT_FSIZE for the run
     bool stderrOnTerminal = false;           // standard error on a pseudo-terminal
     std::string workingDirectory;
+    std::optional<uid_t> user;  // run as this user (needs the super-user)
 };
 
 inline ToolOptions withInput(std::string input) {
