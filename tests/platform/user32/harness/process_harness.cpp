@@ -96,7 +96,14 @@ int runProgram(const std::vector<std::string>& argv, const Environment& environm
                        std::to_string(::getpid()) + "-" +
                        std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
     std::string outPath = base + ".out", errPath = base + ".err";
-    pid_t pid = spawnProgram(argv, environment, outPath, errPath);
+    pid_t pid;
+    try {
+        pid = spawnProgram(argv, environment, outPath, errPath);
+    } catch (...) {
+        ::unlink(outPath.c_str());
+        ::unlink(errPath.c_str());
+        throw;
+    }
     auto code = waitForExit(pid, timeout);
     if (!code) killAndReap(pid);
     if (output != nullptr) *output = readText(outPath);
