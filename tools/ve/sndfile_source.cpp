@@ -109,12 +109,23 @@ SndfileSource::SndfileSource(const std::string& path) {
     SF_INFO info{};
     file_ = sf_open_fd(fd, SFM_READ, &info, fromStdin ? SF_FALSE : SF_TRUE);
     if (!file_) {
+        // libsndfile has closed the descriptor it was given to own.
         std::string reason = sndfileErrorText(nullptr);
-        if (!fromStdin) close(fd);
         throw ToolError(fmt::format("{} is not audio that ve can read ({}); {}", description_,
                                     reason, kAcceptedInputs));
     }
 
+    try {
+        inspect(info);
+    } catch (...) {
+        sf_close(file_);
+        file_ = nullptr;
+        throw;
+    }
+}
+
+// Takes the shape from the header and refuses inputs that are visibly cut off.
+void SndfileSource::inspect(const SF_INFO& info) {
     format_ = info.format;
     shape_.sampleRate = info.samplerate;
     shape_.channels = info.channels;

@@ -32,6 +32,7 @@ public:
     const std::string& description() const { return description_; }
 
 private:
+    void inspect(const SF_INFO& info);
     size_t readShorts(int16_t* dest, size_t maxFrames);
     void checkForErrors();
     void checkComplete();
