@@ -298,6 +298,25 @@ TEST(BadInputFiles, UnreadableInput) {
     EXPECT_FALSE(fileExists(folder / "out.wav"));
 }
 
+TEST(BadInputFiles, OutputFolderWithoutWritePermission) {
+    ScratchFolder folder;
+    stereoWav(folder / "in.wav");
+    std::filesystem::create_directory(folder / "locked");
+    chmod(folder.path().c_str(), 0755);
+    ToolOptions options;
+    if (geteuid() == 0)
+        options.user = 65534;  // the folder stays the super-user's, closed to others
+    else
+        chmod((folder / "locked").c_str(), 0555);
+    ToolResult run = runTool({"expand", folder / "in.wav", folder / "locked/out.wav"}, options);
+    if (options.user && (run.exitCode == 126 || run.exitCode == 127))
+        GTEST_SKIP() << "the ordinary user cannot reach the built program from here";
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_NE(run.err.find("cannot write output"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Permission denied"), std::string::npos) << run.err;
+    EXPECT_TRUE(std::filesystem::is_empty(folder / "locked"));
+}
+
 TEST(BadInputFiles, WritingIntoALinkReplacesTheTargetNotTheLink) {
     ScratchFolder folder;
     stereoWav(folder / "in.wav");

@@ -161,8 +161,9 @@ ProcessReport runProcess(const ProcessRequest& request) {
         std::string names;
         for (const auto& name : request.expanderOptionsGiven)
             names += (names.empty() ? "" : ", ") + name;
-        note(request.quiet, fmt::format("{} shape stereo input only; ignored for mono {}", names,
-                                        description));
+        bool one = request.expanderOptionsGiven.size() == 1;
+        note(request.quiet, fmt::format("{} {} only to stereo input; ignored for mono {}", names,
+                                        one ? "applies" : "apply", description));
     }
 
     report.inputRate = shape.sampleRate;
