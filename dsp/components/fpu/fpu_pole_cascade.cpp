@@ -1,12 +1,5 @@
 #include "dsp/components/fpu/fpu_pole_cascade.h"
 
-#include <algorithm>
-#include <cstddef>
-
-#include "dsp/components/allocation.h"
-#include "dsp/components/fpu/fpu_array_routines.h"
-#include "dsp/components/fpu/fpu_block_entry.h"
-#include "dsp/components/fpu/fpu_channel_buffer.h"
 #include "dsp/design/pole_coefficients.h"
 
 namespace ve32 {
@@ -64,13 +57,13 @@ void runSections(float* samples, int32_t count, const float* coefficients, float
     }
 }
 
+constexpr FpuCascade::GroupRunners kRunners = {runSections<1>, runSections<2>, runSections<3>,
+                                               runSections<4>};
+
 }  // namespace
 
 FpuPoleCascade::FpuPoleCascade(const PoleParams& params)
-    : gain(params.gain),
-      sectionCount(params.pairCount),
-      coefficients(allocateArray<float>(2 * static_cast<std::size_t>(params.pairCount))),
-      state(allocateArray<float>(2 * static_cast<std::size_t>(params.pairCount))) {
+    : FpuCascade(params.gain, params.pairCount, 2, kRunners) {
     if (allocated()) {
         for (int32_t i = 0; i < sectionCount; ++i) {
             poleCoefficients(params.pairs[i], params.sampleRate, &coefficients[2 * i],
@@ -78,67 +71,6 @@ FpuPoleCascade::FpuPoleCascade(const PoleParams& params)
         }
         reset();
     }
-}
-
-FpuPoleCascade::~FpuPoleCascade() {
-    delete[] coefficients;
-    delete[] state;
-}
-
-int32_t FpuPoleCascade::isQuiet() {
-    if (quiet == 0) {
-        quiet = isSilentState(sumMagnitudes(state, 2 * sectionCount));
-    }
-    return quiet;
-}
-
-void FpuPoleCascade::reset() {
-    std::fill(state, state + 2 * sectionCount, 0.0f);
-    quiet = 1;
-}
-
-void FpuPoleCascade::process(ChannelBuffer* target, int32_t count) {
-    FpuChannelBuffer& buffer = *static_cast<FpuChannelBuffer*>(target);
-    if (!enterBlock(*this, buffer, count)) {
-        return;
-    }
-    count = std::max(count, 0);
-    float* samples = buffer.storage;
-    if (applyGain != 0) {
-        scaleSamples(samples, gain, count);
-    }
-    // Sections in groups of up to four; the pole tables of this library have two to four.
-    for (int32_t first = 0; first < sectionCount; first += 4) {
-        const float* sectionCoefficients = coefficients + 2 * first;
-        float* sectionState = state + 2 * first;
-        switch (std::min(sectionCount - first, 4)) {
-            case 1:
-                runSections<1>(samples, count, sectionCoefficients, sectionState);
-                break;
-            case 2:
-                runSections<2>(samples, count, sectionCoefficients, sectionState);
-                break;
-            case 3:
-                runSections<3>(samples, count, sectionCoefficients, sectionState);
-                break;
-            default:
-                runSections<4>(samples, count, sectionCoefficients, sectionState);
-                break;
-        }
-    }
-    quiet = 0;
-}
-
-void FpuPoleCascade::foldGain(ChannelBuffer* target) {
-    FpuChannelBuffer& buffer = *static_cast<FpuChannelBuffer*>(target);
-    buffer.inputScale = buffer.inputScale * gain;
-    applyGain = 0;
-}
-
-void FpuPoleCascade::unfoldGain(ChannelBuffer* target) {
-    FpuChannelBuffer& buffer = *static_cast<FpuChannelBuffer*>(target);
-    buffer.inputScale = buffer.inputScale / gain;
-    applyGain = 1;
 }
 
 }  // namespace ve32
