@@ -19,8 +19,6 @@ struct ExpanderSettings {
     bool sectionTable = false;  // one pole-zero section instead of the pole-pair table
 };
 
-// Channels the engine reads per frame; it always writes two.
-inline int inputChannels(EngineKind kind) { return kind == EngineKind::Expander ? 2 : 1; }
 const char* engineName(EngineKind kind);
 
 class Engine {
@@ -33,7 +31,6 @@ public:
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 
-    EngineKind kind() const { return kind_; }
     // `in` holds inputChannels(kind) samples per frame, `out` two; they must not overlap.
     void process(const int16_t* in, int16_t* out, size_t frames);
     void process(const uint8_t* in, uint8_t* out, size_t frames);

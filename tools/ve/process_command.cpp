@@ -135,7 +135,7 @@ void pump(FrameSource& source, Engine& engine, FrameSink& sink, size_t blockFram
 
 }  // namespace
 
-ProcessReport runProcess(const ProcessRequest& request) {
+void runProcess(const ProcessRequest& request) {
     std::unique_ptr<FrameSource> source;
     SndfileSource* fileSource = nullptr;
     int inputFormat = 0;
@@ -155,9 +155,8 @@ ProcessReport runProcess(const ProcessRequest& request) {
     }
     const StreamShape shape = source->shape();
 
-    ProcessReport report;
-    report.engine = chooseEngine(request.command, shape.channels, description);
-    if (report.engine == EngineKind::MonoToStereo && !request.expanderOptionsGiven.empty()) {
+    const EngineKind engineKind = chooseEngine(request.command, shape.channels, description);
+    if (engineKind == EngineKind::MonoToStereo && !request.expanderOptionsGiven.empty()) {
         std::string names;
         for (const auto& name : request.expanderOptionsGiven)
             names += (names.empty() ? "" : ", ") + name;
@@ -166,8 +165,7 @@ ProcessReport runProcess(const ProcessRequest& request) {
                                         one ? "applies" : "apply", description));
     }
 
-    report.inputRate = shape.sampleRate;
-    report.processingRate = shape.sampleRate;
+    int processingRate = shape.sampleRate;
     if (!isSupportedRate(shape.sampleRate)) {
         int nearest = nearestSupportedRate(shape.sampleRate);
         if (!request.resample)
@@ -175,12 +173,12 @@ ProcessReport runProcess(const ProcessRequest& request) {
                                         "--resample to convert to {} Hz and back",
                                         description, shape.sampleRate, supportedRatesText(),
                                         nearest));
-        report.processingRate = nearest;
+        processingRate = nearest;
         note(request.quiet, fmt::format("resampling {} Hz to {} Hz for processing and back",
                                         shape.sampleRate, nearest));
     }
-    bool resampling = report.processingRate != shape.sampleRate;
-    report.eightBitPath = source->holdsEightBitSamples() && !resampling;
+    const bool resampling = processingRate != shape.sampleRate;
+    const bool eightBitPath = source->holdsEightBitSamples() && !resampling;
     if (fileSource && !fileSource->holdsEightBitSamples() && !fileSource->holdsSixteenBitSamples())
         note(request.quiet, fmt::format("{} holds {} samples; processing at 16 bits", description,
                                         describeSubtype(inputFormat)));
@@ -189,7 +187,7 @@ ProcessReport runProcess(const ProcessRequest& request) {
     int outputFormat = 0;
     RawSampleType rawOutput = RawSampleType::S16;
     if (request.output == "-") {
-        rawOutput = rawOutputType(request, report.eightBitPath);
+        rawOutput = rawOutputType(request, eightBitPath);
         if (isatty(STDOUT_FILENO))
             throw ToolError("standard output is a terminal; pipe ve's output into a player or "
                             "name an output file");
@@ -198,7 +196,7 @@ ProcessReport runProcess(const ProcessRequest& request) {
                                           shape.sampleRate);
     }
 
-    Engine engine(report.engine, report.processingRate, request.backend, request.expander);
+    Engine engine(engineKind, processingRate, request.backend, request.expander);
 
     std::unique_ptr<OutputFile> outputFile;
     std::unique_ptr<FrameSink> sink;
@@ -218,15 +216,15 @@ ProcessReport runProcess(const ProcessRequest& request) {
         request.input == "-" ? 1 : std::max<size_t>(1, kFileReadFrames / request.blockFrames);
     Progress progress(progressWanted(request.quiet), shape.sampleRate, shape.frames);
     if (resampling) {
-        ResamplingSource resampledSource(*source, report.processingRate);
-        ResamplingSink resampledSink(*sink, 2, report.processingRate, shape.sampleRate);
+        ResamplingSource resampledSource(*source, processingRate);
+        ResamplingSink resampledSink(*sink, 2, processingRate, shape.sampleRate);
         pump<int16_t>(resampledSource, engine, resampledSink, request.blockFrames, blocksPerRead,
                       *source, progress);
         // The converters hold back a few frames each way; the output gets exactly the input's
         // length, as without resampling.
         resampledSink.finishWithLength(source->framesRead());
     } else {
-        if (report.eightBitPath)
+        if (eightBitPath)
             pump<uint8_t>(*source, engine, *sink, request.blockFrames, blocksPerRead, *source,
                           progress);
         else
@@ -236,8 +234,6 @@ ProcessReport runProcess(const ProcessRequest& request) {
     }
     progress.finish(source->framesRead());
     if (outputFile) outputFile->commit();
-    report.frames = source->framesRead();
-    return report;
 }
 
 }  // namespace ve_cli

@@ -28,16 +28,8 @@ struct ProcessRequest {
     size_t blockFrames = 1024;
 };
 
-struct ProcessReport {
-    EngineKind engine = EngineKind::Expander;
-    int inputRate = 0;
-    int processingRate = 0;
-    bool eightBitPath = false;
-    int64_t frames = 0;
-};
-
 // Runs the whole job. Throws ToolError or UsageError; on any failure the output file does not
 // exist afterwards (a previous file of that name is left untouched).
-ProcessReport runProcess(const ProcessRequest& request);
+void runProcess(const ProcessRequest& request);
 
 }  // namespace ve_cli
