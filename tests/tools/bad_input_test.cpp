@@ -317,6 +317,19 @@ TEST(BadInputFiles, OutputFolderWithoutWritePermission) {
     EXPECT_TRUE(std::filesystem::is_empty(folder / "locked"));
 }
 
+TEST(BadInputFiles, ReplacingAFileKeepsItsPermissions) {
+    ScratchFolder folder;
+    stereoWav(folder / "in.wav");
+    writeFileBytes(folder / "out.wav", "old");
+    chmod((folder / "out.wav").c_str(), 0640);
+    ToolResult run = runTool({"expand", folder / "in.wav", folder / "out.wav"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    struct stat status {};
+    ASSERT_EQ(stat((folder / "out.wav").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0640u);
+    EXPECT_EQ(readAudio(folder / "out.wav").channels, 2);
+}
+
 TEST(BadInputFiles, WritingIntoALinkReplacesTheTargetNotTheLink) {
     ScratchFolder folder;
     stereoWav(folder / "in.wav");

@@ -39,6 +39,7 @@ mode_t currentUmask() {
 OutputFile::OutputFile(const std::string& target)
     : description_(fmt::format("output '{}'", target)), finalPath_(target) {
     struct stat status {};
+    mode_t mode = 0666 & ~currentUmask();
     if (stat(target.c_str(), &status) == 0) {
         if (S_ISDIR(status.st_mode))
             throw ToolError(fmt::format("{} is a directory; expected a file name to write",
@@ -51,9 +52,10 @@ OutputFile::OutputFile(const std::string& target)
                                             std::strerror(errno)));
             return;
         }
-        // Replace the file a symbolic link points to, not the link.
+        // Replace the file a symbolic link points to, not the link, and keep its permissions.
         char resolved[PATH_MAX];
         if (realpath(target.c_str(), resolved)) finalPath_ = resolved;
+        mode = status.st_mode & 07777;
     }
 
     std::string pattern = folderOf(finalPath_) + "/." + nameOf(finalPath_) + ".ve-XXXXXX";
@@ -64,7 +66,7 @@ OutputFile::OutputFile(const std::string& target)
                                     description_, std::strerror(errno)));
     temporaryPath_ = pattern;
     cleanupSlot_ = registerCleanupPath(temporaryPath_);
-    fchmod(fd_, 0666 & ~currentUmask());
+    fchmod(fd_, mode);
 }
 
 OutputFile::~OutputFile() {
