@@ -173,8 +173,9 @@ void poleZeroPairsExtendedScalar(const ExtendedPairCoefficients& pair, int16_t* 
         const int64_t x0 = samples[2 * j];
         const int64_t x1 = samples[2 * j + 1];
         // Pair value 1 (x1's weight in the first output) is zero by construction.
-        const int64_t part0 = in[0] * x0 + in[4] * xa + in[5] * xb;
-        const int64_t part1 = in[2] * x0 + in[3] * x1 + in[6] * xa + in[7] * xb;
+        const int64_t part0 = scalar::extendedInput(in[0] * x0 + in[4] * xa + in[5] * xb);
+        const int64_t part1 =
+            scalar::extendedInput(in[2] * x0 + in[3] * x1 + in[6] * xa + in[7] * xb);
         const int64_t y0 = scalar::extendedStep(part0, back[1] * yb + back[0] * ya);
         const int64_t y1 = scalar::extendedStep(part1, back[3] * yb + back[2] * ya);
         samples[2 * j] = scalar::extendedOutput(y0);

@@ -160,8 +160,9 @@ void MmxPoleZeroCascade::extendedSingle(ExtendedSection& section, int16_t* state
     const int64_t input = section.stepInput[0] * x + section.stepInput[1] * state[1] +
                           section.stepInput[2] * state[0];
     int64_t* history = section.history;
-    const int64_t y = scalar::extendedStep(
-        input, section.stepBack[0] * history[1] + section.stepBack[1] * history[0]);
+    const int64_t y =
+        scalar::extendedStep(scalar::extendedInput(input),
+                             section.stepBack[0] * history[1] + section.stepBack[1] * history[0]);
     const int16_t out = scalar::extendedOutput(y);
     *sample = out;
     state[0] = state[1];

@@ -132,11 +132,16 @@ inline int16_t extendedOutput(int64_t q12) {
     return static_cast<int16_t>(rounded > 32767 ? 32767 : (rounded < -32768 ? -32768 : rounded));
 }
 
-// The new Q12 output from its Q28 input part (an exact sum of Q28 coefficients times samples, at
-// most 4 * 2^31 * 2^15 in magnitude) and its Q40 history part; a value beyond the sample range
-// enters the history limited.
-inline int64_t extendedStep(int64_t inputPart, int64_t historyPart) {
-    const int64_t y = ((inputPart << 12) + kHalfQ28 + historyPart) >> 28;
+// The Q28 input part (an exact sum of Q28 coefficients times samples, at most 4 * 2^31 * 2^15 in
+// magnitude) moved to Q40, with the rounding half of the final shift added.
+inline int64_t extendedInput(int64_t inputPart) {
+    return (inputPart << 12) + kHalfQ28;
+}
+
+// The new Q12 output from the input part as extendedInput gives it and the Q40 history part; a
+// value beyond the sample range enters the history limited.
+inline int64_t extendedStep(int64_t input, int64_t historyPart) {
+    const int64_t y = (input + historyPart) >> 28;
     if (__builtin_expect(y > kHighQ12 || y < kLowQ12, 0)) return int64_t{extendedOutput(y)} << 12;
     return y;
 }
