@@ -25,6 +25,32 @@ TEST(BlockHelpers, SplitStereo) {
     EXPECT_EQ(right8[1], 0x00);
 }
 
+// Lengths around the vector step, extreme values, and a destination that must not be written past.
+TEST(BlockHelpers, SplitStereoAllLengthsAndValues) {
+    for (uint32_t frames : {0u, 1u, 7u, 8u, 9u, 15u, 16u, 17u, 33u, 1023u, 1024u}) {
+        std::vector<int16_t> src16(2 * frames + 1);
+        std::vector<uint8_t> src8(2 * frames + 1);
+        for (std::size_t i = 0; i < src16.size(); ++i) {
+            src16[i] = int16_t(i % 3 == 0 ? -32768 : i % 3 == 1 ? 32767 : int(i * 2654435761u));
+            src8[i] = uint8_t(i * 37 + (i % 5 == 0 ? 255 : 0));
+        }
+        std::vector<int16_t> left16(frames + 1, 99), right16(frames + 1, 99);
+        std::vector<uint8_t> left8(frames + 1, 99), right8(frames + 1, 99);
+        splitStereo16(src16.data() + 1, left16.data(), right16.data(), frames);  // misaligned
+        splitStereo8(src8.data() + 1, left8.data(), right8.data(), frames);
+        for (uint32_t i = 0; i < frames; ++i) {
+            ASSERT_EQ(left16[i], src16[1 + 2 * i]) << frames;
+            ASSERT_EQ(right16[i], src16[2 + 2 * i]) << frames;
+            ASSERT_EQ(left8[i], src8[1 + 2 * i]) << frames;
+            ASSERT_EQ(right8[i], src8[2 + 2 * i]) << frames;
+        }
+        EXPECT_EQ(left16[frames], 99);
+        EXPECT_EQ(right16[frames], 99);
+        EXPECT_EQ(left8[frames], 99);
+        EXPECT_EQ(right8[frames], 99);
+    }
+}
+
 TEST(BlockHelpers, FillAndClearStopAtCount) {
     std::array<uint8_t, 9> bytes{};
     fillSilence8(bytes.data(), 7);
