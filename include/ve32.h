@@ -52,11 +52,13 @@ extern "C" {
 #define VE32_FLAG_SECTION_SHAPING 0x80000000u
 
 /* Results of veOpen and m2sOpen. These values stay fixed for the life of major version 1. */
-#define VE32_OK 0               /* *handleOut holds a new handle */
-#define VE32_UNSUPPORTED_RATE 1 /* not one of 8000, 11025, 12000, 16000, 22050, 24000, 32000,
-                                   44100, 48000 Hz (exact); *handleOut is null */
-#define VE32_OUT_OF_MEMORY 2    /* memory could not be obtained; nothing was kept; *handleOut is
-                                   null */
+#define VE32_OK 0 /* *handleOut holds a new handle */
+#define VE32_UNSUPPORTED_RATE                                       \
+    1 /* not one of 8000, 11025, 12000, 16000, 22050, 24000, 32000, \
+         44100, 48000 Hz (exact); *handleOut is null */
+#define VE32_OUT_OF_MEMORY                                             \
+    2 /* memory could not be obtained; nothing was kept; *handleOut is \
+         null */
 
 /* ---- Stereo expander ---------------------------------------------------------------------- */
 

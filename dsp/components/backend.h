@@ -11,14 +11,14 @@
 namespace ve32 {
 
 class Backend {
-public:
+  public:
     virtual ChannelBuffer* createChannelBuffer(int32_t capacity) const = 0;
     virtual TapDelay* createTapDelay(const TapDelayParams* params) const = 0;
     virtual Filter* createFirFilter(const FirParams* params) const = 0;
     virtual Filter* createPoleZeroCascade(const PoleZeroParams* params) const = 0;
     virtual Filter* createPoleCascade(const PoleParams* params) const = 0;
 
-protected:
+  protected:
     // The instances live in static storage for the life of the library and are never destroyed
     // through this interface.
     ~Backend() = default;

@@ -9,7 +9,7 @@
 namespace ve32 {
 
 class ChannelBuffer {
-public:
+  public:
     virtual ~ChannelBuffer() = default;
     virtual void setDelay(int32_t samples) = 0;
     // Mixes count samples of src into block positions [offset, offset + count) with a gain that

@@ -9,7 +9,7 @@ namespace ve32 {
 class ChannelBuffer;
 
 class DspNode {
-public:
+  public:
     virtual ~DspNode() = default;
     // 1 when the internal state is near silence (cached until the next process that runs).
     virtual int32_t isQuiet() = 0;
@@ -18,7 +18,7 @@ public:
 };
 
 class Filter : public DspNode {
-public:
+  public:
     // Filters storage[0 .. count) of the buffer in place. A buffer with nothing written that
     // reaches a quiet filter is left untouched.
     virtual void process(ChannelBuffer* buffer, int32_t count) = 0;
@@ -29,7 +29,7 @@ public:
 };
 
 class TapDelay : public DspNode {
-public:
+  public:
     // Adds each tap (input delayed and scaled) into `out` over count samples, then pushes the
     // input block into the delay line.
     virtual void process(ChannelBuffer* in, ChannelBuffer* out, int32_t count) = 0;

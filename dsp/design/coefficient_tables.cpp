@@ -3,6 +3,8 @@
 // The per-rate tuning of both engines. Every table has one entry per supported rate, in the order
 // of kSupportedSampleRates.
 
+// One table row per line, so that every value can be checked by eye against its row.
+// clang-format off
 namespace ve32 {
 namespace {
 
@@ -192,3 +194,4 @@ const FirTableEntry kFirTable[kSupportedRateCount] = {
 };
 
 }  // namespace ve32
+// clang-format on

@@ -8,8 +8,8 @@
 namespace ve32 {
 
 constexpr int kSupportedRateCount = 9;
-constexpr int32_t kSupportedSampleRates[kSupportedRateCount] = {
-    8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
+constexpr int32_t kSupportedSampleRates[kSupportedRateCount] = {8000,  11025, 12000, 16000, 22050,
+                                                                24000, 32000, 44100, 48000};
 
 // The first four fields have the layout of PoleParams.
 struct PoleTableEntry {

@@ -39,8 +39,7 @@ Filter* findPoleZeroShaping(const Backend* backend, int32_t sampleRate, float ga
     const PoleZeroTableEntry* entry = findEntry(kPoleZeroTable, sampleRate);
     if (entry == nullptr) return nullptr;
     *directDelay = entry->directDelay;
-    const PoleZeroParams params{entry->gain * gainFactor, entry->sectionCount,
-                                entry->coefficients};
+    const PoleZeroParams params{entry->gain * gainFactor, entry->sectionCount, entry->coefficients};
     return backend->createPoleZeroCascade(&params);
 }
 

@@ -7,7 +7,7 @@
 namespace ve32 {
 
 class StereoExpanderBase {
-public:
+  public:
     virtual ~StereoExpanderBase() = default;
     virtual void processPlanar8(const uint8_t* inLeft, const uint8_t* inRight, uint8_t* outLeft,
                                 uint8_t* outRight, uint32_t frames) = 0;
@@ -24,7 +24,7 @@ public:
 };
 
 class MonoToStereoBase {
-public:
+  public:
     virtual ~MonoToStereoBase() = default;
     virtual void process8(const uint8_t* in, uint8_t* out, uint32_t frames) = 0;
     virtual void process16(const int16_t* in, int16_t* out, uint32_t frames) = 0;

@@ -71,7 +71,9 @@ void MonoToStereo::process8(const uint8_t* in, uint8_t* out, uint32_t frames) {
 void MonoToStereo::setSpread(float) {}
 void MonoToStereo::setCenter(float) {}
 
-void MonoToStereo::setEnabled(int32_t enabled) { enabled_ = enabled; }
+void MonoToStereo::setEnabled(int32_t enabled) {
+    enabled_ = enabled;
+}
 
 void MonoToStereo::reset() {
     fir_->reset();

@@ -15,7 +15,7 @@
 namespace ve32 {
 
 class MonoToStereo final : public MonoToStereoBase {
-public:
+  public:
     using Base = MonoToStereoBase;
 
     MonoToStereo() = default;
@@ -37,7 +37,7 @@ public:
 
     int32_t latency() const { return latency_; }
 
-private:
+  private:
     template <class Format>
     void processMono(const typename Format::Sample* in, typename Format::Sample* out,
                      uint32_t frames);

@@ -30,11 +30,10 @@ int32_t StereoExpander::open(const Backend* backend, int32_t sampleRate, uint32_
     for (int ch = 0; ch < 2; ++ch) {
         channelBuffers_[ch] = backend->createChannelBuffer(kBlockFrames);
         highPass_[ch] = designHighPass(backend, sampleRate, kHighPassFrequency);
-        shaping_[ch] = (flags & VE32_FLAG_SECTION_SHAPING) != 0
-                           ? findPoleZeroShaping(backend, sampleRate, kShapingGainFactor,
-                                                 &directDelay_)
-                           : findPoleShaping(backend, sampleRate, kShapingGainFactor,
-                                             &directDelay_);
+        shaping_[ch] =
+            (flags & VE32_FLAG_SECTION_SHAPING) != 0
+                ? findPoleZeroShaping(backend, sampleRate, kShapingGainFactor, &directDelay_)
+                : findPoleShaping(backend, sampleRate, kShapingGainFactor, &directDelay_);
         if (shaping_[ch] == nullptr) {
             return isSupportedSampleRate(sampleRate) ? VE32_OUT_OF_MEMORY : VE32_UNSUPPORTED_RATE;
         }
@@ -231,8 +230,8 @@ void StereoExpander::processPlanar16(const int16_t* inLeft, const int16_t* inRig
                                      int16_t* outLeft, int16_t* outRight, uint32_t frames) {
     processPlanar<Pcm16>(inLeft, inRight, outLeft, outRight, frames);
 }
-void StereoExpander::processPlanar8(const uint8_t* inLeft, const uint8_t* inRight,
-                                    uint8_t* outLeft, uint8_t* outRight, uint32_t frames) {
+void StereoExpander::processPlanar8(const uint8_t* inLeft, const uint8_t* inRight, uint8_t* outLeft,
+                                    uint8_t* outRight, uint32_t frames) {
     processPlanar<Pcm8>(inLeft, inRight, outLeft, outRight, frames);
 }
 

@@ -17,7 +17,7 @@
 namespace ve32 {
 
 class StereoExpander final : public StereoExpanderBase {
-public:
+  public:
     using Base = StereoExpanderBase;
 
     // Input delays beyond this many samples (about six minutes at 48 kHz) are refused like a
@@ -48,7 +48,7 @@ public:
 
     int32_t directDelay() const { return directDelay_; }
 
-private:
+  private:
     template <class Format>
     typename Format::Sample* history(int ch);
     template <class Format>

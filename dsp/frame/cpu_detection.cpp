@@ -60,8 +60,12 @@ int cpuHasMmx() {
 #else
 
 // Processors outside the x86 family have neither instruction.
-int cpuHasCpuid() { return 0; }
-int cpuHasMmx() { return 0; }
+int cpuHasCpuid() {
+    return 0;
+}
+int cpuHasMmx() {
+    return 0;
+}
 
 #endif
 

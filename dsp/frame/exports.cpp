@@ -12,8 +12,12 @@ using ve32::StereoExpander;
 using ve32::StereoExpanderBase;
 
 namespace {
-StereoExpanderBase* expander(void* handle) { return static_cast<StereoExpanderBase*>(handle); }
-MonoToStereoBase* monoToStereo(void* handle) { return static_cast<MonoToStereoBase*>(handle); }
+StereoExpanderBase* expander(void* handle) {
+    return static_cast<StereoExpanderBase*>(handle);
+}
+MonoToStereoBase* monoToStereo(void* handle) {
+    return static_cast<MonoToStereoBase*>(handle);
+}
 }  // namespace
 
 extern "C" {
@@ -41,9 +45,15 @@ VE32_API void VE32_CALL veSetInputScale(void* handle, float leftDecibels, float 
 VE32_API void VE32_CALL veSetInputDelay(void* handle, int leftSamples, int rightSamples) {
     expander(handle)->setInputDelay(leftSamples, rightSamples);
 }
-VE32_API void VE32_CALL veEnable(void* handle, int enable) { expander(handle)->setEnabled(enable); }
-VE32_API void VE32_CALL veReset(void* handle) { expander(handle)->reset(); }
-VE32_API void VE32_CALL veClose(void* handle) { ve32::closeEngine<StereoExpanderBase>(handle); }
+VE32_API void VE32_CALL veEnable(void* handle, int enable) {
+    expander(handle)->setEnabled(enable);
+}
+VE32_API void VE32_CALL veReset(void* handle) {
+    expander(handle)->reset();
+}
+VE32_API void VE32_CALL veClose(void* handle) {
+    ve32::closeEngine<StereoExpanderBase>(handle);
+}
 
 VE32_API int VE32_CALL m2sOpen(void** handleOut, int sampleRate, unsigned int flags) {
     return ve32::openEngine<MonoToStereo>(handleOut, sampleRate, flags);
@@ -65,7 +75,11 @@ VE32_API void VE32_CALL m2sSetCenter(void* handle, float decibels) {
 VE32_API void VE32_CALL m2sEnable(void* handle, int enable) {
     monoToStereo(handle)->setEnabled(enable);
 }
-VE32_API void VE32_CALL m2sReset(void* handle) { monoToStereo(handle)->reset(); }
-VE32_API void VE32_CALL m2sClose(void* handle) { ve32::closeEngine<MonoToStereoBase>(handle); }
+VE32_API void VE32_CALL m2sReset(void* handle) {
+    monoToStereo(handle)->reset();
+}
+VE32_API void VE32_CALL m2sClose(void* handle) {
+    ve32::closeEngine<MonoToStereoBase>(handle);
+}
 
 }  // extern "C"

@@ -27,7 +27,9 @@ void clearSamplesFloat(float* dst, uint32_t count) {
     for (uint32_t i = 0; i < count; ++i) dst[i] = 0.0f;
 }
 
-void copySamples8(const uint8_t* src, uint8_t* dst, uint32_t count) { moveBytes(src, dst, count); }
+void copySamples8(const uint8_t* src, uint8_t* dst, uint32_t count) {
+    moveBytes(src, dst, count);
+}
 void copySamples16(const int16_t* src, int16_t* dst, uint32_t count) {
     moveBytes(src, dst, std::size_t{count} * sizeof(int16_t));
 }
@@ -41,7 +43,9 @@ void copyFrames16(const int16_t* src, int16_t* dst, uint32_t frames) {
     moveBytes(src, dst, std::size_t{frames} * 2 * sizeof(int16_t));
 }
 
-void moveSamples8(const uint8_t* src, uint8_t* dst, uint32_t count) { moveBytes(src, dst, count); }
+void moveSamples8(const uint8_t* src, uint8_t* dst, uint32_t count) {
+    moveBytes(src, dst, count);
+}
 void moveSamples16(const int16_t* src, int16_t* dst, uint32_t count) {
     moveBytes(src, dst, std::size_t{count} * sizeof(int16_t));
 }
@@ -55,7 +59,8 @@ void splitStereo8(const uint8_t* src, uint8_t* dstLeft, uint8_t* dstRight, uint3
     for (; i + 16 <= frames; i += 16) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 2 * i));
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 2 * i + 16));
-        const __m128i left = _mm_packus_epi16(_mm_and_si128(a, lowBytes), _mm_and_si128(b, lowBytes));
+        const __m128i left =
+            _mm_packus_epi16(_mm_and_si128(a, lowBytes), _mm_and_si128(b, lowBytes));
         const __m128i right = _mm_packus_epi16(_mm_srli_epi16(a, 8), _mm_srli_epi16(b, 8));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dstLeft + i), left);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dstRight + i), right);

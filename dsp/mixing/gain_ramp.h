@@ -21,7 +21,7 @@ struct GainRamp {
     void mixInto16(const int16_t* src, ChannelBuffer* dst, int32_t count, int32_t offset);
     void mixInto8(const uint8_t* src, ChannelBuffer* dst, int32_t count, int32_t offset);
 
-private:
+  private:
     template <class Sample, class Mix>
     void mixInto(const Sample* src, int32_t count, int32_t offset, Mix mix);
 };

@@ -8,7 +8,7 @@
 namespace ve::lv2 {
 
 class BypassFade {
-public:
+  public:
     // Length of one crossfade in frames (at least 1).
     void setLength(uint32_t frames);
     // Goes to a state at once, without a ramp (the first block after activation).
@@ -24,7 +24,7 @@ public:
     void mix(const float* const* wet, const float* const* dry, float* const* out, int channels,
              uint32_t frames);
 
-private:
+  private:
     uint32_t length_ = 1;
     uint32_t position_ = 1;  // 0 = fully bypassed, length_ = fully processing
     bool target_ = true;

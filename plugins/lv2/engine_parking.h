@@ -10,7 +10,7 @@
 namespace ve::lv2 {
 
 class EngineParking {
-public:
+  public:
     static constexpr int32_t kSlots = 4;
 
     EngineParking() {
@@ -44,7 +44,7 @@ public:
         }
     }
 
-private:
+  private:
     std::atomic<void*> slots_[kSlots];
 };
 

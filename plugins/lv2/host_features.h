@@ -10,7 +10,7 @@
 namespace ve::lv2 {
 
 class HostFeatures {
-public:
+  public:
     explicit HostFeatures(const LV2_Feature* const* features);
 
     // The host's worker, or null when it has none.
@@ -20,7 +20,7 @@ public:
     // only for trace messages.
     void error(const char* format, ...) const __attribute__((format(printf, 2, 3)));
 
-private:
+  private:
     const LV2_Log_Log* log_ = nullptr;
     LV2_URID errorType_ = 0;
     const LV2_Worker_Schedule* worker_ = nullptr;

@@ -10,7 +10,7 @@
 namespace ve::lv2 {
 
 class InputDelayLines {
-public:
+  public:
     // Sizes both lines for delays up to maxDelay samples. Returns false when memory ran out.
     bool allocate(int32_t maxDelay);
     // Delays in samples, 0 to the maximum given to allocate.
@@ -21,7 +21,7 @@ public:
     // Delays interleaved stereo samples in place.
     void process(int16_t* interleaved, uint32_t frames);
 
-private:
+  private:
     std::unique_ptr<int16_t[]> lines_[2];
     uint32_t mask_ = 0;  // line length - 1; the length is a power of two
     uint32_t writeIndex_ = 0;

@@ -26,7 +26,7 @@ constexpr float kLatency = 22.0f;
 // reset, so that enabling it again starts from silence rather than from audio heard before the
 // bypass.
 class MonoToStereoPlugin {
-public:
+  public:
     explicit MonoToStereoPlugin(const LV2_Feature* const* features) : host_(features) {}
     ~MonoToStereoPlugin() { m2sClose(engine_); }
     MonoToStereoPlugin(const MonoToStereoPlugin&) = delete;
@@ -42,7 +42,7 @@ public:
     }
     void run(uint32_t frames);
 
-private:
+  private:
     void processChunk(uint32_t offset, uint32_t frames);
 
     const HostFeatures host_;

@@ -67,7 +67,7 @@ bool readMessage(uint32_t size, const void* data, WorkMessage* message) {
 // Either way a change of these settings restarts the expander from silence, as a freshly opened
 // engine would start; the gains change at once without a restart.
 class StereoExpanderPlugin {
-public:
+  public:
     StereoExpanderPlugin(int32_t sampleRate, const LV2_Feature* const* features)
         : rate_(sampleRate), host_(features), worker_(host_.worker()) {}
     ~StereoExpanderPlugin();
@@ -86,7 +86,7 @@ public:
                            uint32_t size, const void* data);
     LV2_Worker_Status workResponse(uint32_t size, const void* data);
 
-private:
+  private:
     const float* control(uint32_t index) const { return static_cast<const float*>(ports_[index]); }
     ExpanderConfig requestedConfig() const;
     GainSettings requestedGains() const;

@@ -333,7 +333,8 @@ namespace {
 
 TEST(KoProgram, ExportsItsWindowProcedureByName) {
     std::string symbols, errors;
-    ASSERT_EQ(runProgram({NM_PROGRAM, "-D", "--defined-only", KO_PROGRAM}, {}, &symbols, &errors), 0)
+    ASSERT_EQ(runProgram({NM_PROGRAM, "-D", "--defined-only", KO_PROGRAM}, {}, &symbols, &errors),
+              0)
         << errors;
     EXPECT_NE(symbols.find(" T WndProc\n"), std::string::npos) << symbols;
     EXPECT_EQ(symbols.find("WinMain"), std::string::npos) << symbols;

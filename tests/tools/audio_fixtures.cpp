@@ -49,8 +49,7 @@ std::vector<int16_t> testSignal(size_t frames, int channels, int sampleRate, uin
 std::vector<uint8_t> testSignal8(size_t frames, int channels, int sampleRate, uint32_t seed) {
     std::vector<int16_t> wide = testSignal(frames, channels, sampleRate, seed);
     std::vector<uint8_t> narrow(wide.size());
-    for (size_t i = 0; i < wide.size(); ++i)
-        narrow[i] = static_cast<uint8_t>((wide[i] >> 8) + 128);
+    for (size_t i = 0; i < wide.size(); ++i) narrow[i] = static_cast<uint8_t>((wide[i] >> 8) + 128);
     return narrow;
 }
 
@@ -64,7 +63,8 @@ void writeAudio(const std::string& path, int format, int sampleRate, int channel
 void writeAudio8(const std::string& path, int format, int sampleRate, int channels,
                  const std::vector<uint8_t>& samples) {
     std::vector<int16_t> wide(samples.size());
-    for (size_t i = 0; i < samples.size(); ++i) wide[i] = static_cast<int16_t>((samples[i] - 128) * 256);
+    for (size_t i = 0; i < samples.size(); ++i)
+        wide[i] = static_cast<int16_t>((samples[i] - 128) * 256);
     writeAudio(path, format, sampleRate, channels, wide);
 }
 

@@ -45,7 +45,7 @@ bool fileExists(const std::string& path);
 
 // A fresh folder under the temporary directory, removed with everything in it at destruction.
 class ScratchFolder {
-public:
+  public:
     ScratchFolder();
     ~ScratchFolder();
     ScratchFolder(const ScratchFolder&) = delete;
@@ -56,7 +56,7 @@ public:
     // Names of all entries, hidden ones included (temporary files are hidden).
     std::vector<std::string> entries() const;
 
-private:
+  private:
     std::string path_;
 };
 

@@ -26,7 +26,9 @@ struct BadInputCase {
     std::string standardInput = {};
 };
 
-std::ostream& operator<<(std::ostream& out, const BadInputCase& c) { return out << c.name; }
+std::ostream& operator<<(std::ostream& out, const BadInputCase& c) {
+    return out << c.name;
+}
 
 void stereoWav(const std::string& path, size_t frames = 4000, int rate = kRate) {
     writeAudio(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, rate, 2, testSignal(frames, 2, rate));
@@ -66,7 +68,8 @@ TEST_P(BadInput, OneLineNonZeroExitAndNoOutput) {
     EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
     EXPECT_EQ(run.err.rfind("ve: ", 0), 0u) << run.err;
     for (const auto& part : c.messageParts)
-        EXPECT_NE(run.err.find(part), std::string::npos) << "missing '" << part << "' in " << run.err;
+        EXPECT_NE(run.err.find(part), std::string::npos)
+            << "missing '" << part << "' in " << run.err;
     EXPECT_EQ(folder.entries(), before) << "nothing may be left behind";
 }
 
@@ -76,25 +79,29 @@ const BadInputCase kCases[] = {
      [](const ScratchFolder& f) {
          return std::vector<std::string>{"expand", f / "missing.wav", f / "out.wav"};
      },
-     1, {"missing.wav", "No such file or directory", "WAV"}},
+     1,
+     {"missing.wav", "No such file or directory", "WAV"}},
     {"InputIsADirectory",
      [](const ScratchFolder& f) {
          std::filesystem::create_directory(f / "sub");
          return std::vector<std::string>{"enhance", f / "sub", f / "out.wav"};
      },
-     1, {"is a directory", "audio file"}},
+     1,
+     {"is a directory", "audio file"}},
     {"InputIsNotAudio",
      [](const ScratchFolder& f) {
          writeFileBytes(f / "notes.wav", "These are my notes, not a recording.\n");
          return std::vector<std::string>{"expand", f / "notes.wav", f / "out.wav"};
      },
-     1, {"not audio", "WAV, AIFF, FLAC, Ogg"}},
+     1,
+     {"not audio", "WAV, AIFF, FLAC, Ogg"}},
     {"InputIsEmpty",
      [](const ScratchFolder& f) {
          writeFileBytes(f / "empty.wav", "");
          return std::vector<std::string>{"expand", f / "empty.wav", f / "out.wav"};
      },
-     1, {"not audio"}},
+     1,
+     {"not audio"}},
     {"WavHeaderWithZeroChannels",
      [](const ScratchFolder& f) {
          stereoWav(f / "good.wav");
@@ -104,7 +111,8 @@ const BadInputCase kCases[] = {
          writeFileBytes(f / "bad.wav", bytes);
          return std::vector<std::string>{"expand", f / "bad.wav", f / "out.wav"};
      },
-     1, {"bad.wav"}},
+     1,
+     {"bad.wav"}},
     {"TruncatedWav",
      [](const ScratchFolder& f) {
          stereoWav(f / "good.wav", 20000);
@@ -112,7 +120,8 @@ const BadInputCase kCases[] = {
          writeFileBytes(f / "cut.wav", bytes.substr(0, bytes.size() / 2));
          return std::vector<std::string>{"expand", f / "cut.wav", f / "out.wav"};
      },
-     1, {"cut.wav", "truncated", "complete file"}},
+     1,
+     {"cut.wav", "truncated", "complete file"}},
     {"TruncatedAiff",
      [](const ScratchFolder& f) {
          writeAudio(f / "good.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, kRate, 2,
@@ -121,7 +130,8 @@ const BadInputCase kCases[] = {
          writeFileBytes(f / "cut.aiff", bytes.substr(0, bytes.size() / 2));
          return std::vector<std::string>{"expand", f / "cut.aiff", f / "out.wav"};
      },
-     1, {"truncated"}},
+     1,
+     {"truncated"}},
     {"FlacCutMidway",
      [](const ScratchFolder& f) {
          // The header is intact; the damage shows only when decoding reaches it, after output
@@ -132,29 +142,38 @@ const BadInputCase kCases[] = {
          writeFileBytes(f / "cut.flac", bytes.substr(0, bytes.size() * 3 / 4));
          return std::vector<std::string>{"expand", f / "cut.flac", f / "out.wav"};
      },
-     1, {"cut.flac", "complete"}},
+     1,
+     {"cut.flac", "complete"}},
     {"RawStreamEndsInsideAFrame",
      [](const ScratchFolder& f) {
-         return std::vector<std::string>{"expand",   "-",    f / "out.wav", "--raw",
-                                         "s16",      "--rate", "44100",     "--channels", "2"};
+         return std::vector<std::string>{"expand", "-",     f / "out.wav", "--raw", "s16",
+                                         "--rate", "44100", "--channels",  "2"};
      },
-     1, {"middle of a frame", "4 bytes"}, std::string(4 * 100 + 3, '\x01')},
+     1,
+     {"middle of a frame", "4 bytes"},
+     std::string(4 * 100 + 3, '\x01')},
 
     // Channel counts an engine cannot take.
-    {"MonoIntoExpand", [](const ScratchFolder& f) { return channelsInto(f, "expand", 1); }, 1,
+    {"MonoIntoExpand",
+     [](const ScratchFolder& f) { return channelsInto(f, "expand", 1); },
+     1,
      {"1 channel;", "stereo (2-channel)"}},
     {"StereoIntoMonoToStereo",
-     [](const ScratchFolder& f) { return channelsInto(f, "mono2stereo", 2); }, 1,
+     [](const ScratchFolder& f) { return channelsInto(f, "mono2stereo", 2); },
+     1,
      {"2 channels", "mono (1-channel)"}},
     {"ThreeChannelsIntoEnhance",
-     [](const ScratchFolder& f) { return channelsInto(f, "enhance", 3); }, 1,
+     [](const ScratchFolder& f) { return channelsInto(f, "enhance", 3); },
+     1,
      {"3 channels", "mono (1-channel) or stereo (2-channel)"}},
     {"RawSixChannelsIntoExpand",
      [](const ScratchFolder& f) {
          return std::vector<std::string>{"expand", "-",     f / "out.wav", "--raw", "s16",
                                          "--rate", "44100", "--channels",  "6"};
      },
-     1, {"6 channels", "stereo"}, std::string(1200, '\0')},
+     1,
+     {"6 channels", "stereo"},
+     std::string(1200, '\0')},
 
     // Sample rates.
     {"UnsupportedRateWithoutResample",
@@ -162,17 +181,23 @@ const BadInputCase kCases[] = {
          stereoWav(f / "hi.wav", 4000, 96000);
          return std::vector<std::string>{"expand", f / "hi.wav", f / "out.wav"};
      },
-     1, {"96000 Hz", "8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100 and 48000 Hz",
-         "--resample"}},
+     1,
+     {"96000 Hz", "8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100 and 48000 Hz",
+      "--resample"}},
     {"UnsupportedRawRate",
      [](const ScratchFolder& f) {
          return std::vector<std::string>{"expand", "-",     f / "out.wav", "--raw", "u8",
                                          "--rate", "44000", "--channels",  "2"};
      },
-     1, {"44000 Hz", "--resample"}, std::string(200, '\x80')},
+     1,
+     {"44000 Hz", "--resample"},
+     std::string(200, '\x80')},
 
     // Option values.
-    {"SpreadNotANumber", expandWith({"--spread", "wide"}), 2, {"--spread", "'wide'", "-200 to 24 dB"}},
+    {"SpreadNotANumber",
+     expandWith({"--spread", "wide"}),
+     2,
+     {"--spread", "'wide'", "-200 to 24 dB"}},
     {"SpreadNaN", expandWith({"--spread", "nan"}), 2, {"--spread", "'nan'"}},
     {"CenterInfinite", expandWith({"--center", "inf"}), 2, {"--center", "'inf'"}},
     {"SpreadTooHigh", expandWith({"--spread", "25"}), 2, {"--spread", "-200 to 24 dB"}},
@@ -185,16 +210,26 @@ const BadInputCase kCases[] = {
     {"DelayTooLong", expandWith({"--delay", "0,96001"}), 2, {"--delay", "0 to 96000"}},
     {"UnknownTable", expandWith({"--table", "zeros"}), 2, {"--table", "poles or sections"}},
     {"UnknownBackend", expandWith({"--backend", "sse"}), 2, {"--backend", "auto, fpu or mmx"}},
-    {"UnknownOutputFormat", expandWith({"--output-format", "mp3"}), 2,
+    {"UnknownOutputFormat",
+     expandWith({"--output-format", "mp3"}),
+     2,
      {"--output-format", "u8, s8, s16, s24"}},
-    {"OutputFormatTheContainerCannotHold", expandWith({"--output-format", "vorbis"}), 2,
+    {"OutputFormatTheContainerCannotHold",
+     expandWith({"--output-format", "vorbis"}),
+     2,
      {"WAV files cannot hold Vorbis", "--output-format"}},
     {"BlockOfZeroFrames", expandWith({"--block", "0"}), 2, {"--block", "1 to 65536"}},
-    {"UnknownRawType", expandWith({"--raw", "s24", "--rate", "44100", "--channels", "2"}), 2,
+    {"UnknownRawType",
+     expandWith({"--raw", "s24", "--rate", "44100", "--channels", "2"}),
+     2,
      {"--raw", "u8", "s16"}},
-    {"RawWithoutRate", expandWith({"--raw", "s16", "--channels", "2"}), 2,
+    {"RawWithoutRate",
+     expandWith({"--raw", "s16", "--channels", "2"}),
+     2,
      {"--raw needs --rate and --channels"}},
-    {"RawRateZero", expandWith({"--raw", "s16", "--rate", "0", "--channels", "2"}), 2,
+    {"RawRateZero",
+     expandWith({"--raw", "s16", "--rate", "0", "--channels", "2"}),
+     2,
      {"--rate", "1 to 1000000 Hz"}},
     {"RateWithoutRaw", expandWith({"--rate", "48000"}), 2, {"--rate", "--raw"}},
     {"UnknownOption", expandWith({"--wider"}), 2, {"--wider", "ve expand --help"}},
@@ -203,13 +238,15 @@ const BadInputCase kCases[] = {
          stereoWav(f / "in.wav");
          return std::vector<std::string>{"expand", f / "in.wav"};
      },
-     2, {"output", "ve expand --help"}},
+     2,
+     {"output", "ve expand --help"}},
     {"EncodingRawOutputCannotCarry",
      [](const ScratchFolder& f) {
          stereoWav(f / "in.wav");
          return std::vector<std::string>{"expand", f / "in.wav", "-", "--output-format", "float"};
      },
-     2, {"raw u8 or s16", "32-bit float"}},
+     2,
+     {"raw u8 or s16", "32-bit float"}},
 
     // Outputs that cannot be written.
     {"OutputFolderMissing",
@@ -217,20 +254,23 @@ const BadInputCase kCases[] = {
          stereoWav(f / "in.wav");
          return std::vector<std::string>{"expand", f / "in.wav", f / "no/such/folder/out.wav"};
      },
-     1, {"cannot write output", "No such file or directory", "existing, writable folder"}},
+     1,
+     {"cannot write output", "No such file or directory", "existing, writable folder"}},
     {"OutputIsADirectory",
      [](const ScratchFolder& f) {
          stereoWav(f / "in.wav");
          std::filesystem::create_directory(f / "out.wav");
          return std::vector<std::string>{"expand", f / "in.wav", f / "out.wav"};
      },
-     1, {"is a directory", "file name"}},
+     1,
+     {"is a directory", "file name"}},
     {"OutputOnAFileSystemWithoutFiles",
      [](const ScratchFolder& f) {
          stereoWav(f / "in.wav");
          return std::vector<std::string>{"expand", f / "in.wav", "/proc/ve-test-output.wav"};
      },
-     1, {"cannot write output '/proc/ve-test-output.wav'"}},
+     1,
+     {"cannot write output '/proc/ve-test-output.wav'"}},
 
     // Input and output naming the same file, directly or through links.
     {"SameFile",
@@ -238,21 +278,24 @@ const BadInputCase kCases[] = {
          stereoWav(f / "in.wav");
          return std::vector<std::string>{"expand", f / "in.wav", f / "in.wav"};
      },
-     1, {"same file", "different path"}},
+     1,
+     {"same file", "different path"}},
     {"SameFileThroughAHardLink",
      [](const ScratchFolder& f) {
          stereoWav(f / "in.wav");
          std::filesystem::create_hard_link(f / "in.wav", f / "alias.wav");
          return std::vector<std::string>{"expand", f / "in.wav", f / "alias.wav"};
      },
-     1, {"same file"}},
+     1,
+     {"same file"}},
     {"SameFileThroughASymbolicLink",
      [](const ScratchFolder& f) {
          stereoWav(f / "in.wav");
          std::filesystem::create_symlink(f / "in.wav", f / "link.wav");
          return std::vector<std::string>{"expand", f / "link.wav", f / "in.wav"};
      },
-     1, {"same file"}},
+     1,
+     {"same file"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, BadInput, ::testing::ValuesIn(kCases),

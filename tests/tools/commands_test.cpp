@@ -19,8 +19,9 @@ bool contains(const std::string& text, const std::string& part) {
 TEST(Info, ListsRatesBackEndsAndTheAutomaticChoice) {
     ToolResult run = runTool({"info"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_TRUE(contains(run.out, "8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100 and "
-                                  "48000 Hz"))
+    EXPECT_TRUE(contains(run.out,
+                         "8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100 and "
+                         "48000 Hz"))
         << run.out;
     EXPECT_TRUE(contains(run.out, "fpu")) << run.out;
     EXPECT_TRUE(contains(run.out, "mmx")) << run.out;
@@ -52,8 +53,10 @@ TEST(Help, EverySubcommandExplainsItself) {
     for (const auto& c : cases) {
         ToolResult run = runTool({c.command, "--help"});
         EXPECT_EQ(run.exitCode, 0) << c.command;
-        for (const char* word : c.mentions) EXPECT_TRUE(contains(run.out, word)) << c.command << " " << word;
-        for (const char* word : c.absent) EXPECT_FALSE(contains(run.out, word)) << c.command << " " << word;
+        for (const char* word : c.mentions)
+            EXPECT_TRUE(contains(run.out, word)) << c.command << " " << word;
+        for (const char* word : c.absent)
+            EXPECT_FALSE(contains(run.out, word)) << c.command << " " << word;
     }
     ToolResult top = runTool({"--help"});
     EXPECT_EQ(top.exitCode, 0);
@@ -122,9 +125,9 @@ TEST(Demo, WritesBothEnginesInputsAndOutputsAndReportsTheWidth) {
     EXPECT_LT(monoAfter.correlation, 0.9);
     EXPECT_GT(monoAfter.sideToMid, 0.05);
 
-    for (const char* part : {"stereo-input.wav", "stereo-expanded.wav", "mono-input.wav",
-                             "mono-to-stereo.wav", "side/mid", "correlation", "Stereo expander",
-                             "Mono to stereo"})
+    for (const char* part :
+         {"stereo-input.wav", "stereo-expanded.wav", "mono-input.wav", "mono-to-stereo.wav",
+          "side/mid", "correlation", "Stereo expander", "Mono to stereo"})
         EXPECT_TRUE(contains(run.out, part)) << part;
 }
 

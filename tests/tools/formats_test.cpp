@@ -95,7 +95,9 @@ struct ContainerCase {
     int expectedFormat;
 };
 
-std::ostream& operator<<(std::ostream& out, const ContainerCase& c) { return out << c.name; }
+std::ostream& operator<<(std::ostream& out, const ContainerCase& c) {
+    return out << c.name;
+}
 
 class Containers : public ::testing::TestWithParam<ContainerCase> {};
 
@@ -134,20 +136,48 @@ TEST_P(Containers, LosslessOutputMatchesTheLibrary) {
 }
 
 const ContainerCase kContainerCases[] = {
-    {"FlacStaysFlac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, "in.flac", "out.flac", {},
+    {"FlacStaysFlac",
+     SF_FORMAT_FLAC | SF_FORMAT_PCM_16,
+     "in.flac",
+     "out.flac",
+     {},
      SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
-    {"AiffStaysAiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, "in.aiff", "out.aiff", {},
+    {"AiffStaysAiff",
+     SF_FORMAT_AIFF | SF_FORMAT_PCM_16,
+     "in.aiff",
+     "out.aiff",
+     {},
      SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
-    {"ExtensionPicksTheContainer", SF_FORMAT_WAV | SF_FORMAT_PCM_16, "in.wav", "out.flac", {},
+    {"ExtensionPicksTheContainer",
+     SF_FORMAT_WAV | SF_FORMAT_PCM_16,
+     "in.wav",
+     "out.flac",
+     {},
      SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
-    {"UnknownExtensionKeepsTheInputContainer", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, "in.aiff",
-     "out.audio", {}, SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
-    {"SignedEightBitTakesTheEightBitPath", SF_FORMAT_AIFF | SF_FORMAT_PCM_S8, "in.aiff",
-     "out.aiff", {}, SF_FORMAT_AIFF | SF_FORMAT_PCM_S8},
-    {"UnsignedEightBitIntoFlacBecomesSigned", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, "in.wav",
-     "out.flac", {}, SF_FORMAT_FLAC | SF_FORMAT_PCM_S8},
-    {"OutputFormatWidensTo24Bit", SF_FORMAT_WAV | SF_FORMAT_PCM_16, "in.wav", "out.wav",
-     {"--output-format", "s24"}, SF_FORMAT_WAV | SF_FORMAT_PCM_24},
+    {"UnknownExtensionKeepsTheInputContainer",
+     SF_FORMAT_AIFF | SF_FORMAT_PCM_16,
+     "in.aiff",
+     "out.audio",
+     {},
+     SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
+    {"SignedEightBitTakesTheEightBitPath",
+     SF_FORMAT_AIFF | SF_FORMAT_PCM_S8,
+     "in.aiff",
+     "out.aiff",
+     {},
+     SF_FORMAT_AIFF | SF_FORMAT_PCM_S8},
+    {"UnsignedEightBitIntoFlacBecomesSigned",
+     SF_FORMAT_WAV | SF_FORMAT_PCM_U8,
+     "in.wav",
+     "out.flac",
+     {},
+     SF_FORMAT_FLAC | SF_FORMAT_PCM_S8},
+    {"OutputFormatWidensTo24Bit",
+     SF_FORMAT_WAV | SF_FORMAT_PCM_16,
+     "in.wav",
+     "out.wav",
+     {"--output-format", "s24"},
+     SF_FORMAT_WAV | SF_FORMAT_PCM_24},
 };
 
 INSTANTIATE_TEST_SUITE_P(Files, Containers, ::testing::ValuesIn(kContainerCases),

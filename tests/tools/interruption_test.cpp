@@ -37,8 +37,8 @@ TEST(WriteFailures, FileSizeLimitMidway) {
     ScratchFolder folder;
     writeAudio(folder / "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, 2,
                testSignal(5 * kRate, 2, kRate));
-    ToolResult run = runTool({"expand", folder / "in.wav", folder / "out.wav"},
-                             limitedTo(64 * 1024));
+    ToolResult run =
+        runTool({"expand", folder / "in.wav", folder / "out.wav"}, limitedTo(64 * 1024));
     expectOneLineFailure(run, "cannot write output");
     EXPECT_NE(run.err.find("File too large"), std::string::npos) << run.err;
     EXPECT_FALSE(fileExists(folder / "out.wav"));
@@ -91,8 +91,8 @@ TEST_P(Interruption, LeavesNoPartialOutput) {
     const int signalNumber = GetParam();
     ScratchFolder folder;
     writeFileBytes(folder / "out.wav", "previous take");
-    ToolProcess ve({"expand", "-", folder / "out.wav", "--raw", "s16", "--rate", "44100",
-                    "--channels", "2"});
+    ToolProcess ve(
+        {"expand", "-", folder / "out.wav", "--raw", "s16", "--rate", "44100", "--channels", "2"});
     ve.write(rawBytes(testSignal(kRate, 2, kRate)));
 
     // Wait until ve is writing its temporary file, so the signal lands mid-run.

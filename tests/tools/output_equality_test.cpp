@@ -27,20 +27,30 @@ struct EqualityCase {
     size_t block = kWholeSignal;  // frames per library call when the case sets --block
 };
 
-std::ostream& operator<<(std::ostream& out, const EqualityCase& c) { return out << c.name; }
+std::ostream& operator<<(std::ostream& out, const EqualityCase& c) {
+    return out << c.name;
+}
 
 const char* command(Job job) {
     switch (job) {
-        case Job::Expand: return "expand";
-        case Job::MonoToStereo: return "mono2stereo";
-        default: return "enhance";
+        case Job::Expand:
+            return "expand";
+        case Job::MonoToStereo:
+            return "mono2stereo";
+        default:
+            return "enhance";
     }
 }
 
-int inputChannels(Job job) { return job == Job::Expand || job == Job::EnhanceStereo ? 2 : 1; }
-bool expands(Job job) { return inputChannels(job) == 2; }
+int inputChannels(Job job) {
+    return job == Job::Expand || job == Job::EnhanceStereo ? 2 : 1;
+}
+bool expands(Job job) {
+    return inputChannels(job) == 2;
+}
 
-std::vector<std::string> args(const EqualityCase& c, const std::string& in, const std::string& out) {
+std::vector<std::string> args(const EqualityCase& c, const std::string& in,
+                              const std::string& out) {
     std::vector<std::string> result = {command(c.job), in, out, "--quiet"};
     result.insert(result.end(), c.options.begin(), c.options.end());
     return result;
@@ -59,9 +69,9 @@ TEST_P(OutputEquality, FileAndStreamMatchTheLibrary) {
     const int channels = inputChannels(c.job);
     const std::string input = folder / "in.wav";
     const std::string output = folder / "out.wav";
-    std::vector<std::string> rawOptions = {"--raw", c.eightBit ? "u8" : "s16", "--rate",
-                                           std::to_string(c.sampleRate), "--channels",
-                                           std::to_string(channels)};
+    std::vector<std::string> rawOptions = {"--raw",      c.eightBit ? "u8" : "s16",
+                                           "--rate",     std::to_string(c.sampleRate),
+                                           "--channels", std::to_string(channels)};
 
     if (c.eightBit) {
         auto signal = testSignal8(kFrames, channels, c.sampleRate);
@@ -140,20 +150,46 @@ const EqualityCase kCases[] = {
      shaped(),
      VE32_BACKEND_AUTO,
      333},
-    {"ExpandSectionTable", Job::Expand, false, 32000, {"--table", "sections"}, {},
+    {"ExpandSectionTable",
+     Job::Expand,
+     false,
+     32000,
+     {"--table", "sections"},
+     {},
      VE32_BACKEND_AUTO | VE32_FLAG_SECTION_SHAPING},
     {"ExpandFloatBackend", Job::Expand, false, 16000, {"--backend", "fpu"}, {}, VE32_BACKEND_FPU},
     {"ExpandPackedBackend", Job::Expand, false, 24000, {"--backend", "mmx"}, {}, VE32_BACKEND_MMX},
-    {"ExpandSingleFrameBlocks", Job::Expand, false, 44100, {"--block", "1"}, {}, VE32_BACKEND_AUTO,
+    {"ExpandSingleFrameBlocks",
+     Job::Expand,
+     false,
+     44100,
+     {"--block", "1"},
+     {},
+     VE32_BACKEND_AUTO,
      1},
     {"ExpandOddBlock", Job::Expand, false, 8000, {"--block", "100"}, {}, VE32_BACKEND_AUTO, 100},
     {"MonoToStereo16", Job::MonoToStereo, false, 44100, {}, {}, VE32_BACKEND_AUTO},
     {"MonoToStereo8", Job::MonoToStereo, true, 8000, {}, {}, VE32_BACKEND_AUTO},
-    {"MonoToStereoLargeBlock", Job::MonoToStereo, false, 12000, {"--block", "65536"}, {},
-     VE32_BACKEND_AUTO, 65536},
-    {"MonoToStereoFloatBackend", Job::MonoToStereo, true, 48000, {"--backend", "fpu"}, {},
+    {"MonoToStereoLargeBlock",
+     Job::MonoToStereo,
+     false,
+     12000,
+     {"--block", "65536"},
+     {},
+     VE32_BACKEND_AUTO,
+     65536},
+    {"MonoToStereoFloatBackend",
+     Job::MonoToStereo,
+     true,
+     48000,
+     {"--backend", "fpu"},
+     {},
      VE32_BACKEND_FPU},
-    {"EnhanceStereoIsExpand", Job::EnhanceStereo, false, 44100, {"--spread", "2"},
+    {"EnhanceStereoIsExpand",
+     Job::EnhanceStereo,
+     false,
+     44100,
+     {"--spread", "2"},
      [] {
          ExpanderParameters p;
          p.spreadDb = 2;

@@ -34,8 +34,8 @@ TEST(Resampling, RoundTripKeepsTimingLevelAndLength) {
     auto input = slowTones(kFrames, 2, kRate);
     writeAudio(folder / "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, 2, input);
 
-    ToolResult run = runTool({"expand", folder / "in.wav", folder / "out.wav", "--resample",
-                              "--spread", "-200"});
+    ToolResult run = runTool(
+        {"expand", folder / "in.wav", folder / "out.wav", "--resample", "--spread", "-200"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.err.find("resampling 96000 Hz to 48000 Hz"), std::string::npos) << run.err;
 
@@ -90,12 +90,12 @@ TEST(Resampling, NearestSupportedRate) {
         int nearest;
     };
     // Hand-checked: distances to the neighbouring supported rates, ties to the higher one.
-    const Case cases[] = {{1, 8000},          {8000, 8000},         {9512, 8000},
-                          {9513, 11025},      {11512, 11025},       {11513, 12000},
-                          {14000, 16000},     {19025, 22050},       {23025, 24000},
-                          {38049, 32000},     {38050, 44100},       {46050, 48000},
-                          {96000, 48000},     {192000, 48000}};
-    for (const auto& c : cases) EXPECT_EQ(ve_cli::nearestSupportedRate(c.rate), c.nearest) << c.rate;
+    const Case cases[] = {{1, 8000},      {8000, 8000},   {9512, 8000},   {9513, 11025},
+                          {11512, 11025}, {11513, 12000}, {14000, 16000}, {19025, 22050},
+                          {23025, 24000}, {38049, 32000}, {38050, 44100}, {46050, 48000},
+                          {96000, 48000}, {192000, 48000}};
+    for (const auto& c : cases)
+        EXPECT_EQ(ve_cli::nearestSupportedRate(c.rate), c.nearest) << c.rate;
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
 // The demo's width meter on signals whose width is known in closed form.
+#include "stereo_metrics.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <numbers>
 #include <vector>
-
-#include "stereo_metrics.h"
 
 namespace ve_cli {
 namespace {
@@ -13,8 +13,8 @@ namespace {
 std::vector<int16_t> stereo(size_t frames, double leftGain, double rightGain, double rightHz) {
     std::vector<int16_t> samples(frames * 2);
     for (size_t i = 0; i < frames; ++i) {
-        samples[2 * i] = static_cast<int16_t>(std::lround(
-            leftGain * 16000 * std::sin(2 * std::numbers::pi * 441.0 * i / 44100.0)));
+        samples[2 * i] = static_cast<int16_t>(
+            std::lround(leftGain * 16000 * std::sin(2 * std::numbers::pi * 441.0 * i / 44100.0)));
         samples[2 * i + 1] = static_cast<int16_t>(std::lround(
             rightGain * 16000 * std::sin(2 * std::numbers::pi * rightHz * i / 44100.0)));
     }

@@ -70,12 +70,13 @@ TEST(Streams, WavOnAPipeMatchesTheFile) {
     writeAudio(folder / "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, 1, signal);
     auto expected = libraryMonoToStereo(signal, kRate, VE32_BACKEND_AUTO);
 
-    ToolResult toFile = runTool({"enhance", "-", folder / "out.wav"},
-                                withInput(readFileBytes(folder / "in.wav")));
+    ToolResult toFile =
+        runTool({"enhance", "-", folder / "out.wav"}, withInput(readFileBytes(folder / "in.wav")));
     ASSERT_EQ(toFile.exitCode, 0) << toFile.err;
     EXPECT_EQ(readAudio(folder / "out.wav").samples, expected);
 
-    ToolResult toStream = runTool({"enhance", "-", "-"}, withInput(readFileBytes(folder / "in.wav")));
+    ToolResult toStream =
+        runTool({"enhance", "-", "-"}, withInput(readFileBytes(folder / "in.wav")));
     ASSERT_EQ(toStream.exitCode, 0) << toStream.err;
     EXPECT_EQ(samplesFromRaw16(toStream.out), expected);
 }

@@ -9,9 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -46,7 +46,8 @@ pid_t spawn(const std::vector<std::string>& args, int in, int out, int err,
     dup2(in, STDIN_FILENO);
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
-    if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0) _exit(126);
+    if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0)
+        _exit(126);
     if (options.fileSizeLimitBytes) {
         rlimit limit{static_cast<rlim_t>(*options.fileSizeLimitBytes),
                      static_cast<rlim_t>(*options.fileSizeLimitBytes)};
@@ -120,7 +121,9 @@ void pumpStreams(int in, std::string input, int out, std::string& outText, int e
 
 }  // namespace
 
-std::string toolPath() { return VE_TOOL_PATH; }
+std::string toolPath() {
+    return VE_TOOL_PATH;
+}
 
 ToolResult runTool(const std::vector<std::string>& args, const ToolOptions& options) {
     // ve may stop reading early (that is what several tests check); the test must survive it.
@@ -138,8 +141,8 @@ ToolResult runTool(const std::vector<std::string>& args, const ToolOptions& opti
     }
     int outTarget = out.write;
     if (options.stdoutPath) {
-        outTarget = open(options.stdoutPath->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
-                         0644);
+        outTarget =
+            open(options.stdoutPath->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         check(outTarget >= 0, "open stdout target");
     }
     pid_t pid = spawn(args, in.read, outTarget, errWrite, options);

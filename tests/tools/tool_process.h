@@ -11,10 +11,10 @@
 namespace ve_test {
 
 struct ToolResult {
-    int exitCode = -1;    // when it exited
-    int termSignal = 0;   // when a signal ended it
-    std::string out;      // standard output (empty when redirected)
-    std::string err;      // standard error
+    int exitCode = -1;   // when it exited
+    int termSignal = 0;  // when a signal ended it
+    std::string out;     // standard output (empty when redirected)
+    std::string err;     // standard error
 };
 
 struct ToolOptions {
@@ -47,7 +47,7 @@ ToolResult runTool(const std::vector<std::string>& args, const ToolOptions& opti
 
 // A running ve whose standard input the test feeds piece by piece.
 class ToolProcess {
-public:
+  public:
     explicit ToolProcess(const std::vector<std::string>& args, bool stderrOnTerminal = false);
     ~ToolProcess();
     ToolProcess(const ToolProcess&) = delete;
@@ -62,7 +62,7 @@ public:
     // Closes standard input, collects the rest of both outputs and waits for the exit.
     ToolResult finish();
 
-private:
+  private:
     pid_t pid_ = -1;
     int in_ = -1, out_ = -1, err_ = -1;
     std::string collectedOut_;

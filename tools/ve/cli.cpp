@@ -1,8 +1,8 @@
 #include "cli.h"
 
-#include <CLI/CLI.hpp>
 #include <fmt/format.h>
 
+#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <new>
 #include <optional>
@@ -49,15 +49,16 @@ BackendChoice parseBackend(const std::string& text) {
     if (text == "auto") return BackendChoice::Auto;
     if (text == "fpu") return BackendChoice::Fpu;
     if (text == "mmx") return BackendChoice::Mmx;
-    throw UsageError(fmt::format("invalid value '{}' for --backend: expected auto, fpu or mmx",
-                                 text));
+    throw UsageError(
+        fmt::format("invalid value '{}' for --backend: expected auto, fpu or mmx", text));
 }
 
 void addBackendOption(CLI::App* command, std::string& target) {
-    command->add_option("--backend", target,
-                        "Arithmetic back-end: auto (packed 16-bit when the processor has MMX, "
-                        "else floating point), fpu (32-bit floating point) or mmx (packed "
-                        "16-bit fixed point)")
+    command
+        ->add_option("--backend", target,
+                     "Arithmetic back-end: auto (packed 16-bit when the processor has MMX, "
+                     "else floating point), fpu (32-bit floating point) or mmx (packed "
+                     "16-bit fixed point)")
         ->type_name("auto|fpu|mmx")
         ->default_str("auto");
 }
@@ -65,49 +66,58 @@ void addBackendOption(CLI::App* command, std::string& target) {
 void addProcessOptions(CLI::App* command, ProcessOptionTexts& texts, bool expanderOptions) {
     command->add_option("input", texts.input, "Input audio file, or - for standard input")
         ->required();
-    command->add_option("output", texts.output,
-                        "Output file (its extension picks the container), or - for raw PCM on "
-                        "standard output")
+    command
+        ->add_option("output", texts.output,
+                     "Output file (its extension picks the container), or - for raw PCM on "
+                     "standard output")
         ->required();
     if (expanderOptions) {
-        command->add_option("--spread", texts.spread,
-                            "Level of the added difference signal in dB (-200 to 24; default 0)")
+        command
+            ->add_option("--spread", texts.spread,
+                         "Level of the added difference signal in dB (-200 to 24; default 0)")
             ->type_name("DB");
-        command->add_option("--center", texts.center,
-                            "Weight of each channel's own signal taken out of its difference "
-                            "path, in dB (-200 to 24; default 0)")
+        command
+            ->add_option("--center", texts.center,
+                         "Weight of each channel's own signal taken out of its difference "
+                         "path, in dB (-200 to 24; default 0)")
             ->type_name("DB");
-        command->add_option("--scale", texts.scale,
-                            "Input scale of the left and right channel in dB (-200 to 24 each; "
-                            "default 0,0)")
+        command
+            ->add_option("--scale", texts.scale,
+                         "Input scale of the left and right channel in dB (-200 to 24 each; "
+                         "default 0,0)")
             ->type_name("LEFT,RIGHT");
-        command->add_option("--delay", texts.delay,
-                            "Input delay of the left and right channel in samples (0 to 96000 "
-                            "each; default 0,0)")
+        command
+            ->add_option("--delay", texts.delay,
+                         "Input delay of the left and right channel in samples (0 to 96000 "
+                         "each; default 0,0)")
             ->type_name("LEFT,RIGHT");
-        command->add_option("--table", texts.table,
-                            "Shaping filter: poles (pole-pair table, default) or sections (one "
-                            "pole-zero section)")
+        command
+            ->add_option("--table", texts.table,
+                         "Shaping filter: poles (pole-pair table, default) or sections (one "
+                         "pole-zero section)")
             ->type_name("poles|sections");
     }
     addBackendOption(command, texts.backend);
     command->add_flag("--resample", texts.resample,
                       "Convert an input at another sample rate to the nearest supported rate "
                       "for processing, and back");
-    command->add_option("--raw", texts.raw,
-                        "The input is headerless PCM: u8 (unsigned 8-bit) or s16 (signed 16-bit "
-                        "little-endian); needs --rate and --channels")
+    command
+        ->add_option("--raw", texts.raw,
+                     "The input is headerless PCM: u8 (unsigned 8-bit) or s16 (signed 16-bit "
+                     "little-endian); needs --rate and --channels")
         ->type_name("u8|s16");
     command->add_option("--rate", texts.rate, "Sample rate of raw input in Hz")->type_name("HZ");
     command->add_option("--channels", texts.channels, "Channels of raw input (1 or 2)")
         ->type_name("N");
-    command->add_option("--output-format", texts.outputFormat,
-                        "Sample encoding of the output: u8, s8, s16, s24, s32, float, double, "
-                        "ulaw, alaw or vorbis (default: the input's; raw output takes u8 or s16)")
+    command
+        ->add_option("--output-format", texts.outputFormat,
+                     "Sample encoding of the output: u8, s8, s16, s24, s32, float, double, "
+                     "ulaw, alaw or vorbis (default: the input's; raw output takes u8 or s16)")
         ->type_name("ENCODING");
-    command->add_option("--block", texts.block,
-                        "Frames processed per step (1 to 65536; default 1024); a stream's "
-                        "delay through ve is at most one block")
+    command
+        ->add_option("--block", texts.block,
+                     "Frames processed per step (1 to 65536; default 1024); a stream's "
+                     "delay through ve is at most one block")
         ->type_name("FRAMES");
     command->add_flag("-q,--quiet", texts.quiet, "Show no progress and no notes");
 }
@@ -167,15 +177,17 @@ ProcessRequest makeRequest(ProcessCommand command, const ProcessOptionTexts& tex
         request.rawChannels =
             static_cast<int>(parseCount("--channels", texts.channels, kChannelRange, "channels"));
     } else if (given("--rate") || given("--channels")) {
-        throw UsageError("--rate and --channels describe raw input; use them together with --raw "
-                         "(files carry their own rate and channel count)");
+        throw UsageError(
+            "--rate and --channels describe raw input; use them together with --raw "
+            "(files carry their own rate and channel count)");
     }
     if (given("--output-format")) {
         request.outputSubtype = subtypeFromName(texts.outputFormat);
         if (!request.outputSubtype)
-            throw UsageError(fmt::format("invalid value '{}' for --output-format: expected one of "
-                                         "{}",
-                                         texts.outputFormat, subtypeNames()));
+            throw UsageError(
+                fmt::format("invalid value '{}' for --output-format: expected one of "
+                            "{}",
+                            texts.outputFormat, subtypeNames()));
     }
     if (given("--block"))
         request.blockFrames =
@@ -238,8 +250,9 @@ int runCommandLine(int argc, char** argv) {
     auto* info = app.add_subcommand(
         "info", "Show supported rates and formats, the back-ends, and what this processor offers");
     auto* demo = app.add_subcommand(
-        "demo", "Synthesise stereo and mono material, run both engines, write WAV files and a "
-                "summary of the stereo width before and after");
+        "demo",
+        "Synthesise stereo and mono material, run both engines, write WAV files and a "
+        "summary of the stereo width before and after");
     demo->add_option("folder", demoTexts.folder, "Folder for the WAV files (created if needed)")
         ->default_str("out/demo");
     demo->add_option("--rate", demoTexts.rate, "Sample rate in Hz (a supported rate)")

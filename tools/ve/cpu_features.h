@@ -18,6 +18,8 @@ CpuFeatures readCpuFeatures();
 
 // The back-end an automatic request gets: the packed 16-bit one when the processor reports MMX,
 // otherwise floating point.
-inline const char* automaticBackendName(const CpuFeatures& cpu) { return cpu.mmx ? "mmx" : "fpu"; }
+inline const char* automaticBackendName(const CpuFeatures& cpu) {
+    return cpu.mmx ? "mmx" : "fpu";
+}
 
 }  // namespace ve_cli

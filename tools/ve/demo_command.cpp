@@ -48,16 +48,18 @@ std::string decibels(double value) {
 }
 
 void printRow(const std::string& name, const StereoMeasurement& m) {
-    fmt::print("  {:<22}{:>3}{:>12}{:>11}{:>14}{:>14.2f}\n", name, m.channels,
-               decibels(m.peakDbfs), decibels(m.rmsDbfs), decibels(m.sideToMidDb),
-               m.correlation);
+    fmt::print("  {:<22}{:>3}{:>12}{:>11}{:>14}{:>14.2f}\n", name, m.channels, decibels(m.peakDbfs),
+               decibels(m.rmsDbfs), decibels(m.sideToMidDb), m.correlation);
 }
 
 const char* backendText(BackendChoice backend) {
     switch (backend) {
-        case BackendChoice::Fpu: return "fpu";
-        case BackendChoice::Mmx: return "mmx";
-        case BackendChoice::Auto: break;
+        case BackendChoice::Fpu:
+            return "fpu";
+        case BackendChoice::Mmx:
+            return "mmx";
+        case BackendChoice::Auto:
+            break;
     }
     return automaticBackendName(readCpuFeatures());
 }
@@ -69,10 +71,10 @@ void runDemo(const DemoRequest& request) {
     std::error_code error;
     fs::create_directories(request.folder, error);
     if (error || !fs::is_directory(request.folder))
-        throw ToolError(fmt::format("cannot create the demo folder '{}': {} (expected a folder "
-                                    "path ve may create or write to)",
-                                    request.folder,
-                                    error ? error.message() : "a file of that name exists"));
+        throw ToolError(
+            fmt::format("cannot create the demo folder '{}': {} (expected a folder "
+                        "path ve may create or write to)",
+                        request.folder, error ? error.message() : "a file of that name exists"));
 
     auto path = [&](const char* name) { return (fs::path(request.folder) / name).string(); };
     const std::string stereoIn = path("stereo-input.wav");
@@ -95,8 +97,7 @@ void runDemo(const DemoRequest& request) {
     StereoMeasurement monoAfter = measureFile(monoOut);
 
     fmt::print("ve demo: {:.1f} s of synthesised audio at {} Hz, {} back-end, written to {}\n\n",
-               request.seconds, request.sampleRate, backendText(request.backend),
-               request.folder);
+               request.seconds, request.sampleRate, backendText(request.backend), request.folder);
     fmt::print("  {:<22}{:>3}{:>12}{:>11}{:>14}{:>14}\n", "file", "ch", "peak dBFS", "RMS dBFS",
                "side/mid dB", "correlation");
     printRow("stereo-input.wav", before);
@@ -109,8 +110,9 @@ void runDemo(const DemoRequest& request) {
     fmt::print("Mono to stereo:  side/mid {} dB -> {} dB, correlation {:.2f} -> {:.2f}\n",
                decibels(monoBefore.sideToMidDb), decibels(monoAfter.sideToMidDb),
                monoBefore.correlation, monoAfter.correlation);
-    fmt::print("(side/mid: energy of (L-R)/2 over (L+R)/2, higher is wider; correlation: 1 for "
-               "mono, lower is wider)\n");
+    fmt::print(
+        "(side/mid: energy of (L-R)/2 over (L+R)/2, higher is wider; correlation: 1 for "
+        "mono, lower is wider)\n");
 }
 
 }  // namespace ve_cli

@@ -111,7 +111,8 @@ void MonoMelody::synthesise(int64_t position, double* frame) {
     stringIndex_ = next;
 
     double time = static_cast<double>(position) / rate;
-    double drone = 0.08 * std::sin(kTwoPi * 110.0 * time) * (0.7 + 0.3 * std::sin(kTwoPi * 0.5 * time));
+    double drone =
+        0.08 * std::sin(kTwoPi * 110.0 * time) * (0.7 + 0.3 * std::sin(kTwoPi * 0.5 * time));
     frame[0] = 0.45 * out + drone;
 }
 

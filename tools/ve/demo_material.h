@@ -15,18 +15,18 @@ namespace ve_cli {
 
 // A small deterministic noise generator (xorshift32), so the material is the same everywhere.
 class NoiseGenerator {
-public:
+  public:
     explicit NoiseGenerator(uint32_t seed) : state_(seed) {}
     // Uniform in [-1, 1).
     double next();
 
-private:
+  private:
     uint32_t state_;
 };
 
 // Base for the generators: 16-bit frames of a known length.
 class SynthesisedSource : public FrameSource {
-public:
+  public:
     SynthesisedSource(int sampleRate, int channels, double seconds);
     const StreamShape& shape() const override { return shape_; }
     bool holdsEightBitSamples() const override { return false; }
@@ -34,34 +34,34 @@ public:
     size_t read(uint8_t* frames, size_t maxFrames) override;
     int64_t framesRead() const override { return position_; }
 
-protected:
+  protected:
     // Writes one frame at the given position, in full-scale units (1.0 = 0 dBFS).
     virtual void synthesise(int64_t position, double* frame) = 0;
 
-private:
+  private:
     StreamShape shape_;
     int64_t position_ = 0;
 };
 
 class StereoMix final : public SynthesisedSource {
-public:
+  public:
     StereoMix(int sampleRate, double seconds);
 
-protected:
+  protected:
     void synthesise(int64_t position, double* frame) override;
 
-private:
+  private:
     NoiseGenerator noise_{0x2545F491u};
 };
 
 class MonoMelody final : public SynthesisedSource {
-public:
+  public:
     MonoMelody(int sampleRate, double seconds);
 
-protected:
+  protected:
     void synthesise(int64_t position, double* frame) override;
 
-private:
+  private:
     void pluck(double frequency);
 
     NoiseGenerator noise_{0x9E3779B9u};

@@ -30,8 +30,9 @@ Engine::Engine(EngineKind kind, int sampleRate, BackendChoice backend,
     // The library trusts a request for the packed back-end; on a processor without MMX its code
     // would fault, so ve refuses first.
     if (backend == BackendChoice::Mmx && !readCpuFeatures().mmx)
-        throw ToolError("this processor does not report MMX, so --backend mmx cannot run here; "
-                        "accepted here: auto, fpu");
+        throw ToolError(
+            "this processor does not report MMX, so --backend mmx cannot run here; "
+            "accepted here: auto, fpu");
 
     unsigned flags = openFlags(backend, settings.sectionTable);
     int result = kind == EngineKind::Expander ? veOpen(&handle_, sampleRate, flags)
@@ -40,9 +41,9 @@ Engine::Engine(EngineKind kind, int sampleRate, BackendChoice backend,
         throw ToolError(fmt::format("the {} engine does not take {} Hz; supported rates are {}",
                                     engineName(kind), sampleRate, supportedRatesText()));
     if (result != VE32_OK || !handle_)
-        throw ToolError(fmt::format("cannot open the {} engine: {}", engineName(kind),
-                                    result == VE32_OUT_OF_MEMORY ? "out of memory"
-                                                                 : "unexpected library result"));
+        throw ToolError(fmt::format(
+            "cannot open the {} engine: {}", engineName(kind),
+            result == VE32_OUT_OF_MEMORY ? "out of memory" : "unexpected library result"));
     if (kind == EngineKind::Expander) {
         veSetSpread(handle_, settings.spreadDb);
         veSetCenter(handle_, settings.centerDb);

@@ -22,7 +22,7 @@ struct ExpanderSettings {
 const char* engineName(EngineKind kind);
 
 class Engine {
-public:
+  public:
     // Throws ToolError when the library refuses (out of memory, a rate it does not take) and
     // when the packed back-end is asked for on a processor without MMX.
     Engine(EngineKind kind, int sampleRate, BackendChoice backend,
@@ -35,7 +35,7 @@ public:
     void process(const int16_t* in, int16_t* out, size_t frames);
     void process(const uint8_t* in, uint8_t* out, size_t frames);
 
-private:
+  private:
     EngineKind kind_;
     void* handle_ = nullptr;
 };

@@ -11,13 +11,13 @@ inline constexpr int kExitUsage = 2;    // a command line that cannot be run as 
 
 // Something about the files, streams or the machine went wrong.
 class ToolError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 // A malformed, out-of-range or conflicting option value.
 class UsageError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

@@ -20,7 +20,7 @@ struct StreamShape {
 };
 
 class FrameSource {
-public:
+  public:
     virtual ~FrameSource() = default;
     virtual const StreamShape& shape() const = 0;
     // True when the samples are 8-bit, so that read(uint8_t*) passes them on unchanged.
@@ -35,7 +35,7 @@ public:
 };
 
 class FrameSink {
-public:
+  public:
     virtual ~FrameSink() = default;
     // Throw ToolError when the data cannot be written (full disk, closed pipe, ...).
     virtual void write(const int16_t* frames, size_t count) = 0;

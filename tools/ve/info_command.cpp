@@ -26,8 +26,8 @@ std::string readableContainers() {
         std::string entry = fmt::format("{} (.{})", name, info.extension);
         size_t lineStart = names.rfind('\n');
         // The first line follows the 15-column label.
-        size_t lineLength = lineStart == std::string::npos ? names.size() + 15
-                                                           : names.size() - lineStart;
+        size_t lineLength =
+            lineStart == std::string::npos ? names.size() + 15 : names.size() - lineStart;
         if (!names.empty()) names += lineLength + entry.size() > 76 ? ",\n               " : ", ";
         names += entry;
     }
@@ -44,18 +44,21 @@ void runInfo() {
     fmt::print("ve {} ({}, {})\n\n", VE_TOOL_VERSION, sf_version_string(), samplerate);
 
     fmt::print("Sample rates:  {} (other rates with --resample)\n", supportedRatesText());
-    fmt::print("Engines:       expand (stereo in, stereo out), mono2stereo (mono in, stereo "
-               "out);\n               enhance picks by the input's channel count\n");
-    fmt::print("Sample paths:  8-bit unsigned and 16-bit PCM as they are; other encodings at "
-               "16 bits\n\n");
+    fmt::print(
+        "Engines:       expand (stereo in, stereo out), mono2stereo (mono in, stereo "
+        "out);\n               enhance picks by the input's channel count\n");
+    fmt::print(
+        "Sample paths:  8-bit unsigned and 16-bit PCM as they are; other encodings at "
+        "16 bits\n\n");
 
     fmt::print("Back-ends:\n");
     fmt::print("  fpu   32-bit floating point        available\n");
     fmt::print("  mmx   packed 16-bit fixed point    {}\n",
                cpu.mmx ? "available" : "not available (the processor does not report MMX)");
-    fmt::print("  auto  picks {} here: the packed back-end when CPUID reports MMX, else "
-               "floating point\n\n",
-               automaticBackendName(cpu));
+    fmt::print(
+        "  auto  picks {} here: the packed back-end when CPUID reports MMX, else "
+        "floating point\n\n",
+        automaticBackendName(cpu));
 
     fmt::print("Processor:     {}\n",
                cpu.brand.empty() ? (cpu.vendor.empty() ? "unknown" : cpu.vendor) : cpu.brand);
@@ -66,9 +69,10 @@ void runInfo() {
         fmt::print("               no CPUID instruction\n");
 
     fmt::print("\nFiles:         {}\n", readableContainers());
-    fmt::print("Streams:       - for standard input/output; raw u8 or s16 (little-endian) with "
-               "--raw --rate --channels,\n               or a WAV/AIFF/AU/Ogg stream on standard "
-               "input\n");
+    fmt::print(
+        "Streams:       - for standard input/output; raw u8 or s16 (little-endian) with "
+        "--raw --rate --channels,\n               or a WAV/AIFF/AU/Ogg stream on standard "
+        "input\n");
 }
 
 }  // namespace ve_cli

@@ -42,14 +42,14 @@ OutputFile::OutputFile(const std::string& target)
     mode_t mode = 0666 & ~currentUmask();
     if (stat(target.c_str(), &status) == 0) {
         if (S_ISDIR(status.st_mode))
-            throw ToolError(fmt::format("{} is a directory; expected a file name to write",
-                                        description_));
+            throw ToolError(
+                fmt::format("{} is a directory; expected a file name to write", description_));
         if (!S_ISREG(status.st_mode)) {
             // Devices and FIFOs cannot be replaced by a rename; write to them directly.
             fd_ = open(target.c_str(), O_WRONLY | O_CLOEXEC);
             if (fd_ < 0)
-                throw ToolError(fmt::format("cannot write {}: {}", description_,
-                                            std::strerror(errno)));
+                throw ToolError(
+                    fmt::format("cannot write {}: {}", description_, std::strerror(errno)));
             return;
         }
         // Replace the file a symbolic link points to, not the link, and keep its permissions.
@@ -61,9 +61,10 @@ OutputFile::OutputFile(const std::string& target)
     std::string pattern = folderOf(finalPath_) + "/." + nameOf(finalPath_) + ".ve-XXXXXX";
     fd_ = mkostemp(pattern.data(), O_CLOEXEC);
     if (fd_ < 0)
-        throw ToolError(fmt::format("cannot write {}: {} (expected a file name in an existing, "
-                                    "writable folder)",
-                                    description_, std::strerror(errno)));
+        throw ToolError(
+            fmt::format("cannot write {}: {} (expected a file name in an existing, "
+                        "writable folder)",
+                        description_, std::strerror(errno)));
     temporaryPath_ = pattern;
     cleanupSlot_ = registerCleanupPath(temporaryPath_);
     fchmod(fd_, mode);

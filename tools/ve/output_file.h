@@ -11,7 +11,7 @@
 namespace ve_cli {
 
 class OutputFile {
-public:
+  public:
     // Throws ToolError when the target cannot be written: a directory, a missing folder, no
     // permission, a read-only file system.
     explicit OutputFile(const std::string& target);
@@ -25,7 +25,7 @@ public:
     // Closes the file and moves it into place. Throws ToolError if either step fails.
     void commit();
 
-private:
+  private:
     void discard();
 
     std::string description_;

@@ -37,20 +37,23 @@ EngineKind chooseEngine(ProcessCommand command, int channels, const std::string&
     switch (command) {
         case ProcessCommand::Expand:
             if (channels == 2) return EngineKind::Expander;
-            throw ToolError(fmt::format("{} has {}; ve expand takes stereo (2-channel) input (for "
-                                        "mono use ve mono2stereo or ve enhance)",
-                                        description, channelCount(channels)));
+            throw ToolError(
+                fmt::format("{} has {}; ve expand takes stereo (2-channel) input (for "
+                            "mono use ve mono2stereo or ve enhance)",
+                            description, channelCount(channels)));
         case ProcessCommand::MonoToStereo:
             if (channels == 1) return EngineKind::MonoToStereo;
-            throw ToolError(fmt::format("{} has {}; ve mono2stereo takes mono (1-channel) input "
-                                        "(for stereo use ve expand or ve enhance)",
-                                        description, channelCount(channels)));
+            throw ToolError(
+                fmt::format("{} has {}; ve mono2stereo takes mono (1-channel) input "
+                            "(for stereo use ve expand or ve enhance)",
+                            description, channelCount(channels)));
         case ProcessCommand::Enhance:
             if (channels == 2) return EngineKind::Expander;
             if (channels == 1) return EngineKind::MonoToStereo;
-            throw ToolError(fmt::format("{} has {}; ve enhance takes mono (1-channel) or stereo "
-                                        "(2-channel) input",
-                                        description, channelCount(channels)));
+            throw ToolError(
+                fmt::format("{} has {}; ve enhance takes mono (1-channel) or stereo "
+                            "(2-channel) input",
+                            description, channelCount(channels)));
     }
     throw std::logic_error("unknown command");
 }
@@ -58,8 +61,9 @@ EngineKind chooseEngine(ProcessCommand command, int channels, const std::string&
 std::unique_ptr<FrameSource> openRawSource(const ProcessRequest& request) {
     if (request.input == "-") {
         if (isatty(STDIN_FILENO))
-            throw ToolError("standard input is a terminal; pipe audio into ve or name an input "
-                            "file");
+            throw ToolError(
+                "standard input is a terminal; pipe audio into ve or name an input "
+                "file");
         return std::make_unique<RawSource>(STDIN_FILENO, false, "standard input", *request.raw,
                                            request.rawRate, request.rawChannels);
     }
@@ -78,21 +82,24 @@ std::unique_ptr<FrameSource> openRawSource(const ProcessRequest& request) {
 
 void refuseSameFile(const std::string& input, const std::string& output) {
     if (input == "-" || output == "-") return;
-    struct stat in {}, out {};
+    struct stat in {
+    }, out{};
     if (stat(input.c_str(), &in) != 0 || stat(output.c_str(), &out) != 0) return;
     if (in.st_dev == out.st_dev && in.st_ino == out.st_ino)
-        throw ToolError(fmt::format("input '{}' and output '{}' are the same file; write the "
-                                    "result to a different path",
-                                    input, output));
+        throw ToolError(
+            fmt::format("input '{}' and output '{}' are the same file; write the "
+                        "result to a different path",
+                        input, output));
 }
 
 RawSampleType rawOutputType(const ProcessRequest& request, bool eightBitPath) {
     if (request.outputSubtype) {
         if (*request.outputSubtype == SF_FORMAT_PCM_U8) return RawSampleType::U8;
         if (*request.outputSubtype == SF_FORMAT_PCM_16) return RawSampleType::S16;
-        throw UsageError(fmt::format("standard output carries raw u8 or s16 samples; "
-                                     "--output-format {} needs an output file",
-                                     describeSubtype(*request.outputSubtype)));
+        throw UsageError(
+            fmt::format("standard output carries raw u8 or s16 samples; "
+                        "--output-format {} needs an output file",
+                        describeSubtype(*request.outputSubtype)));
     }
     if (request.raw) return *request.raw;
     return eightBitPath ? RawSampleType::U8 : RawSampleType::S16;
@@ -144,8 +151,8 @@ void runProcess(const ProcessRequest& request) {
         source = openRawSource(request);
         inputFormat = SF_FORMAT_WAV |
                       (*request.raw == RawSampleType::U8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
-        description = request.input == "-" ? "standard input"
-                                           : fmt::format("input '{}'", request.input);
+        description =
+            request.input == "-" ? "standard input" : fmt::format("input '{}'", request.input);
     } else {
         auto file = std::make_unique<SndfileSource>(request.input);
         fileSource = file.get();
@@ -169,10 +176,10 @@ void runProcess(const ProcessRequest& request) {
     if (!isSupportedRate(shape.sampleRate)) {
         int nearest = nearestSupportedRate(shape.sampleRate);
         if (!request.resample)
-            throw ToolError(fmt::format("{} is sampled at {} Hz; the engines take {}; add "
-                                        "--resample to convert to {} Hz and back",
-                                        description, shape.sampleRate, supportedRatesText(),
-                                        nearest));
+            throw ToolError(
+                fmt::format("{} is sampled at {} Hz; the engines take {}; add "
+                            "--resample to convert to {} Hz and back",
+                            description, shape.sampleRate, supportedRatesText(), nearest));
         processingRate = nearest;
         note(request.quiet, fmt::format("resampling {} Hz to {} Hz for processing and back",
                                         shape.sampleRate, nearest));
@@ -189,8 +196,9 @@ void runProcess(const ProcessRequest& request) {
     if (request.output == "-") {
         rawOutput = rawOutputType(request, eightBitPath);
         if (isatty(STDOUT_FILENO))
-            throw ToolError("standard output is a terminal; pipe ve's output into a player or "
-                            "name an output file");
+            throw ToolError(
+                "standard output is a terminal; pipe ve's output into a player or "
+                "name an output file");
     } else {
         outputFormat = chooseOutputFormat(request.output, inputFormat, request.outputSubtype, 2,
                                           shape.sampleRate);

@@ -15,7 +15,9 @@ constexpr auto kRedrawInterval = std::chrono::milliseconds(250);
 
 }  // namespace
 
-bool progressWanted(bool quiet) { return !quiet && isatty(STDERR_FILENO); }
+bool progressWanted(bool quiet) {
+    return !quiet && isatty(STDERR_FILENO);
+}
 
 Progress::Progress(bool enabled, int sampleRate, int64_t totalFrames)
     : enabled_(enabled),
@@ -42,7 +44,8 @@ void Progress::draw(int64_t framesDone, double elapsedSeconds) {
     double audioSeconds = static_cast<double>(framesDone) / sampleRate_;
     double speed = elapsedSeconds > 0 ? audioSeconds / elapsedSeconds : 0;
     if (totalFrames_ != kUnknownLength && totalFrames_ > 0) {
-        double percent = 100.0 * static_cast<double>(framesDone) / static_cast<double>(totalFrames_);
+        double percent =
+            100.0 * static_cast<double>(framesDone) / static_cast<double>(totalFrames_);
         fmt::print(stderr, "\rve: {:5.1f}% of {:.1f} s, {:.1f}x real time   ", percent,
                    static_cast<double>(totalFrames_) / sampleRate_, speed);
     } else {

@@ -8,7 +8,7 @@
 namespace ve_cli {
 
 class Progress {
-public:
+  public:
     // totalFrames may be kUnknownLength; then the line shows the seconds processed instead.
     Progress(bool enabled, int sampleRate, int64_t totalFrames);
     // Cheap enough to call after every block: the line is redrawn at most a few times a second.
@@ -16,7 +16,7 @@ public:
     // Draws the final state and ends the line, if anything was drawn.
     void finish(int64_t framesDone);
 
-private:
+  private:
     void draw(int64_t framesDone, double elapsedSeconds);
 
     using Clock = std::chrono::steady_clock;

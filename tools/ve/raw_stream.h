@@ -13,7 +13,7 @@
 namespace ve_cli {
 
 class RawSource final : public FrameSource {
-public:
+  public:
     // Reads from fd (owned when ownsFd). description names it in messages.
     RawSource(int fd, bool ownsFd, std::string description, RawSampleType type, int sampleRate,
               int channels);
@@ -27,7 +27,7 @@ public:
     size_t read(uint8_t* frames, size_t maxFrames) override;
     int64_t framesRead() const override { return framesRead_; }
 
-private:
+  private:
     // Waits for at least one whole frame; returns how many whole frames (at most maxFrames) are
     // ready at the front of bytes_.
     size_t fill(size_t maxFrames);
@@ -45,14 +45,14 @@ private:
 };
 
 class RawSink final : public FrameSink {
-public:
+  public:
     RawSink(int fd, std::string description, RawSampleType type, int channels);
 
     void write(const int16_t* frames, size_t count) override;
     void write(const uint8_t* frames, size_t count) override;
     void finish() override {}
 
-private:
+  private:
     void writeAll(const unsigned char* bytes, size_t size);
 
     int fd_;

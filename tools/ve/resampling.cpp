@@ -22,8 +22,8 @@ SRC_STATE* newConverter(int channels) {
     int error = 0;
     SRC_STATE* state = src_new(kConverter, channels, &error);
     if (!state)
-        throw ToolError(fmt::format("cannot start the sample-rate converter: {}",
-                                    src_strerror(error)));
+        throw ToolError(
+            fmt::format("cannot start the sample-rate converter: {}", src_strerror(error)));
     return state;
 }
 
@@ -45,8 +45,7 @@ void toShort(const float* in, int16_t* out, size_t samples) {
 }  // namespace
 
 ResamplingSource::ResamplingSource(FrameSource& inner, int targetRate)
-    : inner_(inner),
-      ratio_(static_cast<double>(targetRate) / inner.shape().sampleRate) {
+    : inner_(inner), ratio_(static_cast<double>(targetRate) / inner.shape().sampleRate) {
     shape_ = inner.shape();
     shape_.sampleRate = targetRate;
     if (shape_.frames != kUnknownLength)
@@ -57,7 +56,9 @@ ResamplingSource::ResamplingSource(FrameSource& inner, int targetRate)
     pending_.resize(kInputBlock * channels);
 }
 
-ResamplingSource::~ResamplingSource() { src_delete(state_); }
+ResamplingSource::~ResamplingSource() {
+    src_delete(state_);
+}
 
 size_t ResamplingSource::read(int16_t* frames, size_t maxFrames) {
     size_t channels = static_cast<size_t>(shape_.channels);
@@ -95,17 +96,17 @@ size_t ResamplingSource::read(uint8_t*, size_t) {
 }
 
 ResamplingSink::ResamplingSink(FrameSink& inner, int channels, int fromRate, int toRate)
-    : inner_(inner),
-      channels_(channels),
-      ratio_(static_cast<double>(toRate) / fromRate) {
+    : inner_(inner), channels_(channels), ratio_(static_cast<double>(toRate) / fromRate) {
     state_ = newConverter(channels);
 }
 
-ResamplingSink::~ResamplingSink() { src_delete(state_); }
+ResamplingSink::~ResamplingSink() {
+    src_delete(state_);
+}
 
 void ResamplingSink::emit(const float* samples, size_t frames, int64_t limit) {
-    frames = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(frames),
-                                                   std::max<int64_t>(limit - written_, 0)));
+    frames = static_cast<size_t>(
+        std::min<int64_t>(static_cast<int64_t>(frames), std::max<int64_t>(limit - written_, 0)));
     if (frames == 0) return;
     size_t count = frames * static_cast<size_t>(channels_);
     if (output_.size() < count) output_.resize(count);

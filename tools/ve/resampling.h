@@ -14,7 +14,7 @@
 namespace ve_cli {
 
 class ResamplingSource final : public FrameSource {
-public:
+  public:
     ResamplingSource(FrameSource& inner, int targetRate);
     ~ResamplingSource() override;
     ResamplingSource(const ResamplingSource&) = delete;
@@ -26,7 +26,7 @@ public:
     size_t read(uint8_t* frames, size_t maxFrames) override;
     int64_t framesRead() const override { return inner_.framesRead(); }
 
-private:
+  private:
     FrameSource& inner_;
     StreamShape shape_;
     SRC_STATE* state_ = nullptr;
@@ -41,7 +41,7 @@ private:
 };
 
 class ResamplingSink final : public FrameSink {
-public:
+  public:
     // Takes frames at fromRate and passes them to inner at toRate. The final length is set by
     // finishWithLength; finish() alone keeps whatever the converter produced.
     ResamplingSink(FrameSink& inner, int channels, int fromRate, int toRate);
@@ -55,7 +55,7 @@ public:
     // Flushes the converter, then cuts or pads with silence to exactly `frames` output frames.
     void finishWithLength(int64_t frames);
 
-private:
+  private:
     void convert(const float* input, size_t frames, bool endOfInput, int64_t limit);
     void emit(const float* samples, size_t frames, int64_t limit);
 

@@ -68,7 +68,9 @@ bool acceptable(int format, int channels, int sampleRate) {
     return sf_format_check(&info) != 0;
 }
 
-int usualSubtype(int major) { return major == SF_FORMAT_OGG ? SF_FORMAT_VORBIS : SF_FORMAT_PCM_16; }
+int usualSubtype(int major) {
+    return major == SF_FORMAT_OGG ? SF_FORMAT_VORBIS : SF_FORMAT_PCM_16;
+}
 
 }  // namespace
 
@@ -125,7 +127,9 @@ bool isEightBitSubtype(int subtype) {
     return subtype == SF_FORMAT_PCM_U8 || subtype == SF_FORMAT_PCM_S8;
 }
 
-bool isSixteenBitSubtype(int subtype) { return (subtype & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16; }
+bool isSixteenBitSubtype(int subtype) {
+    return (subtype & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16;
+}
 
 std::optional<int> containerFromPath(std::string_view path) {
     size_t slash = path.find_last_of('/');
@@ -175,9 +179,10 @@ int chooseOutputFormat(std::string_view outputPath, std::optional<int> inputForm
     }
     int usual = major | usualSubtype(major);
     if (!acceptable(usual, channels, sampleRate))
-        throw UsageError(fmt::format("{} files cannot hold {}-channel audio at {} Hz; choose "
-                                     "another output extension such as .wav or .flac",
-                                     describeContainer(major), channels, sampleRate));
+        throw UsageError(
+            fmt::format("{} files cannot hold {}-channel audio at {} Hz; choose "
+                        "another output extension such as .wav or .flac",
+                        describeContainer(major), channels, sampleRate));
     return usual;
 }
 

@@ -17,7 +17,9 @@ enum class RawSampleType { U8, S16 };
 // "u8" or "s16"; nullopt for anything else.
 std::optional<RawSampleType> rawSampleTypeFromName(std::string_view name);
 const char* rawSampleTypeName(RawSampleType type);
-inline int rawSampleBytes(RawSampleType type) { return type == RawSampleType::U8 ? 1 : 2; }
+inline int rawSampleBytes(RawSampleType type) {
+    return type == RawSampleType::U8 ? 1 : 2;
+}
 
 // The libsndfile subtype (SF_FORMAT_PCM_16, ...) named by an --output-format value; nullopt for
 // an unknown name.

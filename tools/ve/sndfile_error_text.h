@@ -13,7 +13,8 @@ inline std::string sndfileErrorText(SNDFILE* file) {
     std::string message = sf_strerror(file);
     for (std::string_view prefix : {"System error : ", "Error : "})
         if (message.rfind(prefix, 0) == 0) message.erase(0, prefix.size());
-    while (!message.empty() && (message.back() == '.' || message.back() == '\n')) message.pop_back();
+    while (!message.empty() && (message.back() == '.' || message.back() == '\n'))
+        message.pop_back();
     return message;
 }
 

@@ -9,8 +9,8 @@
 
 namespace ve_cli {
 
-SndfileSink::SndfileSink(int fd, std::string description, int format, int sampleRate,
-                         int channels, SNDFILE* metadataFrom)
+SndfileSink::SndfileSink(int fd, std::string description, int format, int sampleRate, int channels,
+                         SNDFILE* metadataFrom)
     : description_(std::move(description)), channels_(channels) {
     SF_INFO info{};
     info.format = format;

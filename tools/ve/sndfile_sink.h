@@ -11,7 +11,7 @@
 namespace ve_cli {
 
 class SndfileSink final : public FrameSink {
-public:
+  public:
     // Writes to fd (which stays owned by the caller) with the given libsndfile format word.
     // metadataFrom, when not null, is an open input whose tags are copied.
     SndfileSink(int fd, std::string description, int format, int sampleRate, int channels,
@@ -24,7 +24,7 @@ public:
     void write(const uint8_t* frames, size_t count) override;
     void finish() override;
 
-private:
+  private:
     [[noreturn]] void fail();
 
     SNDFILE* file_ = nullptr;

@@ -7,8 +7,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <optional>
 #include <string_view>
@@ -75,13 +75,19 @@ int bytesPerSample(int subtype) {
         case SF_FORMAT_PCM_U8:
         case SF_FORMAT_PCM_S8:
         case SF_FORMAT_ULAW:
-        case SF_FORMAT_ALAW: return 1;
-        case SF_FORMAT_PCM_16: return 2;
-        case SF_FORMAT_PCM_24: return 3;
+        case SF_FORMAT_ALAW:
+            return 1;
+        case SF_FORMAT_PCM_16:
+            return 2;
+        case SF_FORMAT_PCM_24:
+            return 3;
         case SF_FORMAT_PCM_32:
-        case SF_FORMAT_FLOAT: return 4;
-        case SF_FORMAT_DOUBLE: return 8;
-        default: return 0;  // compressed: the frame count comes from the stream itself
+        case SF_FORMAT_FLOAT:
+            return 4;
+        case SF_FORMAT_DOUBLE:
+            return 8;
+        default:
+            return 0;  // compressed: the frame count comes from the stream itself
     }
 }
 
@@ -131,19 +137,19 @@ void SndfileSource::inspect(const SF_INFO& info) {
     shape_.channels = info.channels;
     if (info.samplerate <= 0 || info.channels <= 0)
         throw ToolError(fmt::format("{} has a corrupt header ({} Hz, {} channels); {}",
-                                    description_, info.samplerate, info.channels,
-                                    kAcceptedInputs));
+                                    description_, info.samplerate, info.channels, kAcceptedInputs));
 
     std::string log = logOf(file_);
     if (headerPromisesMoreThanFileHolds(log) || streamEndedEarly(log))
-        throw ToolError(fmt::format("{} is truncated: its header promises more audio than it "
-                                    "holds; expected a complete file",
-                                    description_));
+        throw ToolError(
+            fmt::format("{} is truncated: its header promises more audio than it "
+                        "holds; expected a complete file",
+                        description_));
 
     if (info.frames >= 0 && info.frames < SF_COUNT_MAX) {
         int sampleBytes = bytesPerSample(info.format);
-        bool placeholder = sampleBytes > 0 &&
-                           info.frames * sampleBytes * info.channels >= kPlaceholderBytes;
+        bool placeholder =
+            sampleBytes > 0 && info.frames * sampleBytes * info.channels >= kPlaceholderBytes;
         lengthPromised_ = !placeholder;
         if (info.seekable || lengthPromised_) shape_.frames = info.frames;
     }
@@ -153,24 +159,30 @@ SndfileSource::~SndfileSource() {
     if (file_) sf_close(file_);
 }
 
-bool SndfileSource::holdsEightBitSamples() const { return isEightBitSubtype(format_); }
+bool SndfileSource::holdsEightBitSamples() const {
+    return isEightBitSubtype(format_);
+}
 
-bool SndfileSource::holdsSixteenBitSamples() const { return isSixteenBitSubtype(format_); }
+bool SndfileSource::holdsSixteenBitSamples() const {
+    return isSixteenBitSubtype(format_);
+}
 
 void SndfileSource::checkForErrors() {
     if (sf_error(file_) != SF_ERR_NO_ERROR)
-        throw ToolError(fmt::format("{} is corrupt after frame {} ({}); expected a complete, "
-                                    "undamaged audio file",
-                                    description_, framesRead_, sndfileErrorText(file_)));
+        throw ToolError(
+            fmt::format("{} is corrupt after frame {} ({}); expected a complete, "
+                        "undamaged audio file",
+                        description_, framesRead_, sndfileErrorText(file_)));
 }
 
 void SndfileSource::checkComplete() {
     // (libsndfile also logs an Ogg stream "ended unexpectedly" once reading passes the end of a
     // complete file, so only the open-time log says anything about truncation.)
     if (lengthPromised_ && framesRead_ < shape_.frames)
-        throw ToolError(fmt::format("{} is truncated: it ended after {} of {} frames; expected a "
-                                    "complete file",
-                                    description_, framesRead_, shape_.frames));
+        throw ToolError(
+            fmt::format("{} is truncated: it ended after {} of {} frames; expected a "
+                        "complete file",
+                        description_, framesRead_, shape_.frames));
 }
 
 size_t SndfileSource::readShorts(int16_t* dest, size_t maxFrames) {
@@ -186,7 +198,8 @@ size_t SndfileSource::readShorts(int16_t* dest, size_t maxFrames) {
         size_t samples = maxFrames * static_cast<size_t>(shape_.channels);
         if (floats_.size() < samples) floats_.resize(samples);
         got = sf_readf_float(file_, floats_.data(), static_cast<sf_count_t>(maxFrames));
-        size_t count = got > 0 ? static_cast<size_t>(got) * static_cast<size_t>(shape_.channels) : 0;
+        size_t count =
+            got > 0 ? static_cast<size_t>(got) * static_cast<size_t>(shape_.channels) : 0;
         for (size_t i = 0; i < count; ++i) {
             float scaled = std::floor(floats_[i] * 32768.0f + 0.5f);
             if (std::isnan(scaled)) scaled = 0;  // a damaged float file must not become noise
@@ -212,8 +225,7 @@ size_t SndfileSource::read(uint8_t* frames, size_t maxFrames) {
     size_t got = readShorts(shorts_.data(), maxFrames);
     size_t count = got * static_cast<size_t>(shape_.channels);
     // 8-bit samples arrive as (b - 128) * 256 whether stored signed or unsigned.
-    for (size_t i = 0; i < count; ++i)
-        frames[i] = static_cast<uint8_t>((shorts_[i] >> 8) + 128);
+    for (size_t i = 0; i < count; ++i) frames[i] = static_cast<uint8_t>((shorts_[i] >> 8) + 128);
     return got;
 }
 

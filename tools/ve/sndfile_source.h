@@ -11,7 +11,7 @@
 namespace ve_cli {
 
 class SndfileSource final : public FrameSource {
-public:
+  public:
     // "-" reads standard input. Throws ToolError when the input is missing, unreadable, not audio,
     // or visibly truncated (its header promises more data than the file holds).
     explicit SndfileSource(const std::string& path);
@@ -31,7 +31,7 @@ public:
     // "input 'name'" or "standard input", for messages.
     const std::string& description() const { return description_; }
 
-private:
+  private:
     void inspect(const SF_INFO& info);
     size_t readShorts(int16_t* dest, size_t maxFrames);
     void checkForErrors();

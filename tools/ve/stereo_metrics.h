@@ -23,12 +23,12 @@ struct StereoMeasurement {
 // Accumulates frames block by block, so any length costs constant memory. Mono counts as a
 // stereo signal with identical channels.
 class StereoMeter {
-public:
+  public:
     explicit StereoMeter(int channels) : channels_(channels) {}
     void add(const int16_t* frames, size_t count);
     StereoMeasurement result() const;
 
-private:
+  private:
     int channels_;
     int64_t frames_ = 0;
     int peak_ = 0;

@@ -23,7 +23,9 @@ void* operator new(std::size_t size) {
     if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
     throw std::bad_alloc();
 }
-void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new[](std::size_t size) {
+    return operator new(size);
+}
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
     ++allocations;
     return std::malloc(size == 0 ? 1 : size);
@@ -31,10 +33,18 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
 void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
     return operator new(size, tag);
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -60,8 +70,8 @@ std::vector<Sample> noise(std::size_t count) {
 template <class Sample>
 void run(benchmark::State& state, Engine engine, unsigned backend, int rate) {
     void* handle = nullptr;
-    const int result = engine == kExpander ? veOpen(&handle, rate, backend)
-                                           : m2sOpen(&handle, rate, backend);
+    const int result =
+        engine == kExpander ? veOpen(&handle, rate, backend) : m2sOpen(&handle, rate, backend);
     if (result != VE32_OK) {
         state.SkipWithError("open failed");
         return;
@@ -76,11 +86,15 @@ void run(benchmark::State& state, Engine engine, unsigned backend, int rate) {
     for (auto _ : state) {
         const Sample* in = input.data() + std::size_t(block) * kFrames * inChannels;
         if constexpr (sizeof(Sample) == 2) {
-            if (engine == kExpander) veProcess16(handle, in, output.data(), kFrames);
-            else m2sProcess16(handle, in, output.data(), kFrames);
+            if (engine == kExpander)
+                veProcess16(handle, in, output.data(), kFrames);
+            else
+                m2sProcess16(handle, in, output.data(), kFrames);
         } else {
-            if (engine == kExpander) veProcess8(handle, in, output.data(), kFrames);
-            else m2sProcess8(handle, in, output.data(), kFrames);
+            if (engine == kExpander)
+                veProcess8(handle, in, output.data(), kFrames);
+            else
+                m2sProcess8(handle, in, output.data(), kFrames);
         }
         benchmark::DoNotOptimize(output.data());
         block = (block + 1) % kBlocks;
@@ -90,8 +104,10 @@ void run(benchmark::State& state, Engine engine, unsigned backend, int rate) {
         benchmark::Counter(double(state.iterations()) * kFrames, benchmark::Counter::kIsRate);
     state.counters["xRealTime"] = benchmark::Counter(double(state.iterations()) * kFrames / rate,
                                                      benchmark::Counter::kIsRate);
-    if (engine == kExpander) veClose(handle);
-    else m2sClose(handle);
+    if (engine == kExpander)
+        veClose(handle);
+    else
+        m2sClose(handle);
 }
 
 void registerAll() {
@@ -104,14 +120,16 @@ void registerAll() {
         for (const Named& backend : backends) {
             for (Width width : {k16Bit, k8Bit}) {
                 for (int rate : {8000, 44100, 48000}) {
-                    const std::string name = std::string(engine == kExpander ? "expander" : "mono2stereo") +
-                                             "/" + backend.name + "/" +
-                                             (width == k16Bit ? "16bit" : "8bit") + "/" +
-                                             std::to_string(rate);
+                    const std::string name =
+                        std::string(engine == kExpander ? "expander" : "mono2stereo") + "/" +
+                        backend.name + "/" + (width == k16Bit ? "16bit" : "8bit") + "/" +
+                        std::to_string(rate);
                     const unsigned flags = backend.flags;
                     benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& s) {
-                        if (width == k16Bit) run<int16_t>(s, engine, flags, rate);
-                        else run<uint8_t>(s, engine, flags, rate);
+                        if (width == k16Bit)
+                            run<int16_t>(s, engine, flags, rate);
+                        else
+                            run<uint8_t>(s, engine, flags, rate);
                     });
                 }
             }

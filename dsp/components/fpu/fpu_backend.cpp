@@ -22,7 +22,9 @@ bool readableArray(const T* entries, int32_t count) {
 
 }  // namespace
 
-const Backend& fpuBackend() { return kFpuBackend; }
+const Backend& fpuBackend() {
+    return kFpuBackend;
+}
 
 ChannelBuffer* FpuBackend::createChannelBuffer(int32_t capacity) const {
     if (capacity < 0) {

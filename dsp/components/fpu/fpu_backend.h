@@ -7,7 +7,7 @@
 namespace ve32 {
 
 class FpuBackend final : public Backend {
-public:
+  public:
     constexpr FpuBackend() = default;
 
     // Each factory returns null when any of the component's memory cannot be obtained, and also

@@ -23,6 +23,8 @@ inline bool enterBlock(DspNode& node, FpuChannelBuffer& buffer, int32_t count) {
 
 // Quiet test shared by the floating-point components: a state whose magnitudes sum to at most
 // one 16-bit step is silent. A sum that is not a number also counts as quiet.
-inline int32_t isSilentState(float magnitudeSum) { return magnitudeSum > 1.0f ? 0 : 1; }
+inline int32_t isSilentState(float magnitudeSum) {
+    return magnitudeSum > 1.0f ? 0 : 1;
+}
 
 }  // namespace ve32

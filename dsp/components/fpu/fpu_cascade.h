@@ -11,7 +11,7 @@
 namespace ve32 {
 
 class FpuCascade : public Filter {
-public:
+  public:
     // Runs `sections` consecutive sections (1 to 4, the array index + 1) over samples[0, count)
     // in place, carrying their history in `state` (two values per section).
     using GroupRunner = void (*)(float* samples, int32_t count, const float* coefficients,
@@ -38,11 +38,11 @@ public:
     int32_t quiet = 1;
     int32_t applyGain = 1;
 
-protected:
+  protected:
     FpuCascade(float gain, int32_t sectionCount, int32_t coefficientsPerSection,
                const GroupRunners& runners);
 
-private:
+  private:
     int32_t coefficientsPerSection_;
     const GroupRunners& runners_;
 };

@@ -15,8 +15,7 @@ namespace {
 // costs one addition per four samples; the n mod 4 samples left over step the gain one at a
 // time. The running gain is kept in double and every stored value is rounded to float once.
 template <bool kAdd, class Source, class Convert>
-void mixPass(float* dst, const Source* src, int32_t n, double gain, double step,
-             Convert convert) {
+void mixPass(float* dst, const Source* src, int32_t n, double gain, double step, Convert convert) {
     const double groupStep = 4.0 * step;
     int32_t i = 0;
     for (; i + 4 <= n; i += 4) {
@@ -78,10 +77,11 @@ inline FpuChannelBuffer& fpuBuffer(ChannelBuffer* buffer) {
 }  // namespace
 
 FpuChannelBuffer::FpuChannelBuffer(int32_t capacity)
-    : storage(capacity >= 0 ? allocateArray<float>(static_cast<std::size_t>(capacity))
-                            : nullptr) {}
+    : storage(capacity >= 0 ? allocateArray<float>(static_cast<std::size_t>(capacity)) : nullptr) {}
 
-FpuChannelBuffer::~FpuChannelBuffer() { delete[] storage; }
+FpuChannelBuffer::~FpuChannelBuffer() {
+    delete[] storage;
+}
 
 void FpuChannelBuffer::setDelay(int32_t samples) {
     // A negative delay has no meaning; it would address storage before the array.
@@ -221,6 +221,8 @@ int32_t FpuChannelBuffer::isQuiet() {
     return sumMagnitudes(storage, delay) > 1.0f ? 0 : 1;
 }
 
-void FpuChannelBuffer::clearHistory() { std::fill(storage, storage + delay, 0.0f); }
+void FpuChannelBuffer::clearHistory() {
+    std::fill(storage, storage + delay, 0.0f);
+}
 
 }  // namespace ve32

@@ -10,7 +10,7 @@
 namespace ve32 {
 
 class FpuChannelBuffer final : public ChannelBuffer {
-public:
+  public:
     // Allocates `capacity` floats, left uninitialised: a block is never cleared in advance.
     // A negative capacity obtains nothing, so allocated() is false.
     explicit FpuChannelBuffer(int32_t capacity);
@@ -56,7 +56,7 @@ public:
     // Block positions [0, written) hold this block's data; the rest stands for silence.
     int32_t written = 0;
 
-private:
+  private:
     // The shared body of mix16 and mix8; `Convert` turns one input element into a double.
     template <class Source, class Convert>
     void mixInput(const Source* src, float gain, float gainStep, int32_t count, int32_t offset,

@@ -11,7 +11,7 @@
 namespace ve32 {
 
 class FpuFirFilter final : public Filter {
-public:
+  public:
     // The record must name tapCount >= 1 coefficients (the Backend factory checks it).
     explicit FpuFirFilter(const FirParams& params);
     ~FpuFirFilter() override;

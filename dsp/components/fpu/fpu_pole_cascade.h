@@ -9,7 +9,7 @@
 namespace ve32 {
 
 class FpuPoleCascade final : public FpuCascade {
-public:
+  public:
     // The record must name pairCount >= 0 pairs and a positive sample rate (the Backend factory
     // checks it).
     explicit FpuPoleCascade(const PoleParams& params);

@@ -10,7 +10,7 @@
 namespace ve32 {
 
 class FpuPoleZeroCascade final : public FpuCascade {
-public:
+  public:
     // The record must name sectionCount >= 0 sections (the Backend factory checks it).
     explicit FpuPoleZeroCascade(const PoleZeroParams& params);
 };

@@ -11,7 +11,7 @@
 namespace ve32 {
 
 class FpuTapDelay final : public TapDelay {
-public:
+  public:
     // The record must name tapCount >= 0 taps (the Backend factory checks it). A negative delay
     // is taken as 0; a delay line without taps adds nothing to its output.
     explicit FpuTapDelay(const TapDelayParams& params);

@@ -33,7 +33,8 @@ struct Expander {
         std::vector<int16_t> out(in.size());
         std::size_t frame = 0, total = in.size() / 2;
         for (std::size_t k = 0; frame < total; ++k) {
-            const unsigned n = unsigned(std::min<std::size_t>(sizes[k % sizes.size()], total - frame));
+            const unsigned n =
+                unsigned(std::min<std::size_t>(sizes[k % sizes.size()], total - frame));
             veProcess16(handle, in.data() + 2 * frame, out.data() + 2 * frame, n);
             frame += n;
         }

@@ -20,7 +20,7 @@ namespace {
 
 // A cascade of biquads (1 + b1 z^-1 + b2 z^-2) / (1 + a1 z^-1 + a2 z^-2) with an overall gain.
 class DoubleCascade {
-public:
+  public:
     struct Section {
         double a1, a2, b1, b2;
     };
@@ -41,7 +41,7 @@ public:
         return v;
     }
 
-private:
+  private:
     double gain_;
     std::vector<Section> sections_;
     std::vector<double> state_;
@@ -100,8 +100,8 @@ std::vector<int16_t> referenceExpander(const std::vector<int16_t>& in, int rate,
             const double cross = gOther * spread * 0.25;
             const double own = g * spread * center * -0.25;
             const long tc = long(t);
-            const double diff = own * x(ch, tc - s.delay[ch]) +
-                                hp[ch].step(cross * x(other, tc - s.delay[other]));
+            const double diff =
+                own * x(ch, tc - s.delay[ch]) + hp[ch].step(cross * x(other, tc - s.delay[other]));
             const double y = g * x(ch, tc - s.delay[ch] - directDelay) + sh[ch].step(diff);
             out[2 * t + ch] = int16_t(std::clamp(std::nearbyint(y), -32768.0, 32767.0));
         }
@@ -119,8 +119,8 @@ TEST(ExpanderReference, FloatBackendFollowsTheSignalFlowEquation) {
     for (int rate : testing::kAllRates) {
         for (bool sections : {false, true}) {
             for (const Settings& s : settings) {
-                testing::Expander e(rate, VE32_BACKEND_FPU |
-                                              (sections ? VE32_FLAG_SECTION_SHAPING : 0u));
+                testing::Expander e(rate,
+                                    VE32_BACKEND_FPU | (sections ? VE32_FLAG_SECTION_SHAPING : 0u));
                 veSetSpread(e.handle, float(s.spreadDb));
                 veSetCenter(e.handle, float(s.centerDb));
                 veSetInputScale(e.handle, float(s.scaleDb[0]), float(s.scaleDb[1]));

@@ -122,8 +122,8 @@ TEST(StereoExpander, PlanarMatchesInterleavedAlsoInPlace) {
     ASSERT_EQ(planar8.open(backendFor(kFpuBackendCode), 22050, 0), 0);
     ASSERT_EQ(planarWide.open(backendFor(kFpuBackendCode), 22050, 0), 0);
     planar8.processPlanar8(left8.data(), right8.data(), left8.data(), right8.data(), 1500);
-    planarWide.processPlanar16(wideLeft.data(), wideRight.data(), wideLeft.data(),
-                               wideRight.data(), 1500);
+    planarWide.processPlanar16(wideLeft.data(), wideRight.data(), wideLeft.data(), wideRight.data(),
+                               1500);
     for (int i = 0; i < 1500; ++i) {
         ASSERT_EQ(left8[i], (wideLeft[i] + 32768) >> 8) << i;
         ASSERT_EQ(right8[i], (wideRight[i] + 32768) >> 8) << i;
@@ -165,9 +165,9 @@ TEST(StereoExpander, VerySmallSpreadLeavesTheDelayedInput) {
         unsigned table;
         int delay;
     };
-    const Case cases[] = {{44100, 0, 5},  {48000, 0, 6},  {32000, 0, 4},       {16000, 0, 1},
-                          {8000, 0, 0},   {11025, 0, 0},  {12000, 0, 0},       {44100, kSections, 0},
-                          {8000, kSections, 0}};
+    const Case cases[] = {{44100, 0, 5}, {48000, 0, 6},         {32000, 0, 4},
+                          {16000, 0, 1}, {8000, 0, 0},          {11025, 0, 0},
+                          {12000, 0, 0}, {44100, kSections, 0}, {8000, kSections, 0}};
     const auto input = noise16(2 * 3000, 20000, 11);
     for (const auto& c : cases) {
         Expander e(c.rate, kFpu | c.table);

@@ -24,10 +24,18 @@ TEST(BackendSelection, LowThreeBitsDecide) {
         int code;
     };
     const Case cases[] = {
-        {0, automatic},          {1, kFpuBackendCode},          {2, kMmxBackendCode},
-        {3, automatic},          {4, automatic},                {5, automatic},
-        {6, automatic},          {7, automatic},                {9, kFpuBackendCode},
-        {0x80000001u, kFpuBackendCode}, {0x80000002u, kMmxBackendCode}, {0xFFFFFFF8u, automatic},
+        {0, automatic},
+        {1, kFpuBackendCode},
+        {2, kMmxBackendCode},
+        {3, automatic},
+        {4, automatic},
+        {5, automatic},
+        {6, automatic},
+        {7, automatic},
+        {9, kFpuBackendCode},
+        {0x80000001u, kFpuBackendCode},
+        {0x80000002u, kMmxBackendCode},
+        {0xFFFFFFF8u, automatic},
     };
     for (const Case& c : cases) EXPECT_EQ(selectBackendCode(c.flags), c.code) << c.flags;
 }

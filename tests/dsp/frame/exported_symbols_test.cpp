@@ -31,10 +31,10 @@ TEST(ExportedSymbols, ExactlyTheEighteenFunctions) {
         start = end == std::string::npos ? listing.size() : end + 1;
     }
     const std::set<std::string> expected = {
-        "T m2sClose",     "T m2sEnable",      "T m2sOpen",        "T m2sProcess16",
-        "T m2sProcess8",  "T m2sReset",       "T m2sSetCenter",   "T m2sSetSpread",
-        "T veClose",      "T veEnable",       "T veOpen",         "T veProcess16",
-        "T veProcess8",   "T veReset",        "T veSetCenter",    "T veSetInputDelay",
+        "T m2sClose",        "T m2sEnable",  "T m2sOpen",      "T m2sProcess16",
+        "T m2sProcess8",     "T m2sReset",   "T m2sSetCenter", "T m2sSetSpread",
+        "T veClose",         "T veEnable",   "T veOpen",       "T veProcess16",
+        "T veProcess8",      "T veReset",    "T veSetCenter",  "T veSetInputDelay",
         "T veSetInputScale", "T veSetSpread"};
     EXPECT_EQ(exported, expected);
 }

@@ -38,9 +38,9 @@ void expectEveryAllocationFailureIsReported(OpenFunction open, unsigned flags) {
 }
 
 TEST(OpenFailure, ExpanderReportsEveryFailedAllocation) {
-    for (unsigned flags : {VE32_BACKEND_FPU, VE32_BACKEND_MMX,
-                           VE32_BACKEND_FPU | VE32_FLAG_SECTION_SHAPING,
-                           VE32_BACKEND_MMX | VE32_FLAG_SECTION_SHAPING}) {
+    for (unsigned flags :
+         {VE32_BACKEND_FPU, VE32_BACKEND_MMX, VE32_BACKEND_FPU | VE32_FLAG_SECTION_SHAPING,
+          VE32_BACKEND_MMX | VE32_FLAG_SECTION_SHAPING}) {
         expectEveryAllocationFailureIsReported(&veOpen, flags);
     }
 }

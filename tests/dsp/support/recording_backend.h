@@ -11,7 +11,7 @@
 namespace ve32::testing {
 
 class InertFilter : public Filter {
-public:
+  public:
     int32_t isQuiet() override { return 1; }
     void reset() override {}
     void process(ChannelBuffer*, int32_t) override {}
@@ -44,8 +44,7 @@ struct RecordingBackend : Backend {
     }
     Filter* createPoleZeroCascade(const PoleZeroParams* p) const override {
         poleZeroCalls.push_back(
-            {p->gain, p->sectionCount,
-             {p->coefficients, p->coefficients + 4 * p->sectionCount}});
+            {p->gain, p->sectionCount, {p->coefficients, p->coefficients + 4 * p->sectionCount}});
         return new InertFilter;
     }
     Filter* createPoleCascade(const PoleParams* p) const override {
@@ -55,7 +54,7 @@ struct RecordingBackend : Backend {
 };
 
 class RecordingChannelBuffer : public ChannelBuffer {
-public:
+  public:
     struct Mix {
         const void* src;
         float gain;

@@ -34,7 +34,8 @@ bool canRaisePriority() {
 class ThreadPriority : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (::getpriority(PRIO_PROCESS, 0) != 0) GTEST_SKIP() << "the levels are checked from nice 0";
+        if (::getpriority(PRIO_PROCESS, 0) != 0)
+            GTEST_SKIP() << "the levels are checked from nice 0";
         std::string line = "sleep 60";
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;

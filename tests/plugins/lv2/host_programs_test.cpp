@@ -115,7 +115,7 @@ constexpr size_t kFrames = 20000;
 const int kSupportedRates[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
 
 class HostPrograms : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         setenv("LV2_PATH", VE_LV2_PATH, 1);
         char pattern[] = "/tmp/ve-lv2-hosts-XXXXXX";

@@ -28,7 +28,7 @@ struct ExpanderSettings {
 };
 
 class LibraryExpander {
-public:
+  public:
     LibraryExpander(int sampleRate, const ExpanderSettings& settings) {
         const unsigned flags = static_cast<unsigned>(settings.backend) |
                                (settings.shaping != 0 ? VE32_FLAG_SECTION_SHAPING : 0u);
@@ -63,7 +63,7 @@ public:
     }
     void* handle() const { return handle_; }
 
-private:
+  private:
     void* handle_ = nullptr;
 };
 

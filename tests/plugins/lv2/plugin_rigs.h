@@ -18,7 +18,7 @@ inline const std::vector<uint32_t> kBlockPattern = {1,    2,  7,    64,   1023, 
                                                     1025, 13, 4096, 8192, 500};
 
 class ExpanderRig {
-public:
+  public:
     ExpanderRig(double sampleRate, HostOptions options = {})
         : host(kStereoExpanderUri, sampleRate, options),
           in_(2, std::vector<float>(kMaxBlock)),
@@ -49,13 +49,13 @@ public:
     TestHost host;
     float controls[expander_port::kCount] = {};
 
-private:
+  private:
     std::vector<std::vector<float>> in_;
     std::vector<std::vector<float>> out_;
 };
 
 class MonoToStereoRig {
-public:
+  public:
     MonoToStereoRig(double sampleRate, HostOptions options = {})
         : host(kMonoToStereoUri, sampleRate, options),
           in_(kMaxBlock),
@@ -83,7 +83,7 @@ public:
     TestHost host;
     float controls[mono_to_stereo_port::kCount] = {};
 
-private:
+  private:
     std::vector<float> in_;
     std::vector<std::vector<float>> out_;
 };

@@ -36,14 +36,14 @@ struct HostOptions {
 // A fixed-capacity queue of worker messages: scheduling from run() must not allocate, not even
 // in the host.
 class MessageQueue {
-public:
+  public:
     bool push(uint32_t size, const void* data);
     bool pop(uint32_t* size, void* data);  // data holds at least kMaxMessage bytes
     bool empty() const { return count_ == 0; }
 
     static constexpr uint32_t kMaxMessage = 64;
 
-private:
+  private:
     struct Message {
         uint32_t size;
         unsigned char data[kMaxMessage];
@@ -54,7 +54,7 @@ private:
 };
 
 class TestHost {
-public:
+  public:
     TestHost(const char* uri, double sampleRate, HostOptions options = {});
     ~TestHost();
     TestHost(const TestHost&) = delete;
@@ -80,7 +80,7 @@ public:
     uint64_t lastResponseFrame() const { return lastResponseFrame_; }
     uint64_t framesProcessed() const { return frames_; }
 
-private:
+  private:
     static LV2_URID map(LV2_URID_Map_Handle handle, const char* uri);
     static int logPrintf(LV2_Log_Handle handle, LV2_URID type, const char* format, ...);
     static int logVprintf(LV2_Log_Handle handle, LV2_URID type, const char* format, va_list args);

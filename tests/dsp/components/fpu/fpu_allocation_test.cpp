@@ -55,21 +55,37 @@ void* operator new[](std::size_t size) {
     if (block == nullptr) throw std::bad_alloc();
     return block;
 }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void operator delete(void* block) noexcept { release(block); }
-void operator delete[](void* block) noexcept { release(block); }
-void operator delete(void* block, std::size_t) noexcept { release(block); }
-void operator delete[](void* block, std::size_t) noexcept { release(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { release(block); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { release(block); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return allocate(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return allocate(size);
+}
+void operator delete(void* block) noexcept {
+    release(block);
+}
+void operator delete[](void* block) noexcept {
+    release(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+    release(block);
+}
+void operator delete[](void* block, std::size_t) noexcept {
+    release(block);
+}
+void operator delete(void* block, const std::nothrow_t&) noexcept {
+    release(block);
+}
+void operator delete[](void* block, const std::nothrow_t&) noexcept {
+    release(block);
+}
 
 namespace ve32 {
 namespace {
 
 struct Factory {
     const char* name;
-    std::function<DspNode*()> createNode;           // for filters and the tap delay
+    std::function<DspNode*()> createNode;          // for filters and the tap delay
     std::function<ChannelBuffer*()> createBuffer;  // for the channel buffer
 };
 

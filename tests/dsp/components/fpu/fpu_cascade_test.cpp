@@ -71,8 +71,7 @@ std::vector<double> poleZeroReference(const std::vector<float>& x, float gain,
 
 TEST(FpuPoleZeroCascade, MatchesTheTransferFunctionAcrossBlocks) {
     // A high-pass section (double zero at 0 Hz) followed by a resonant one.
-    const std::vector<float> coefficients = {-1.8f, 0.85f, -2.0f, 1.0f,
-                                             -1.6f, 0.81f, 0.5f, -0.25f};
+    const std::vector<float> coefficients = {-1.8f, 0.85f, -2.0f, 1.0f, -1.6f, 0.81f, 0.5f, -0.25f};
     const PoleZeroParams params{-0.5f, 2, coefficients.data()};
     FpuPoleZeroCascade cascade(params);
     ASSERT_TRUE(cascade.allocated());
@@ -107,9 +106,9 @@ void poleZeroSectionsInOrder(std::vector<float>& block, const float* coefficient
 }
 
 TEST(FpuPoleZeroCascade, BitExactSectionOrderAcrossBlocks) {
-    const std::vector<float> coefficients = {-1.8f, 0.85f, -2.0f, 1.0f,  -1.2f, 0.7f, 0.4f, 0.3f,
-                                             0.5f,  0.3f,  1.0f,  -0.2f, -1.5f, 0.6f, 0.0f, 1.0f,
-                                             0.1f,  0.2f,  0.3f,  0.4f};
+    const std::vector<float> coefficients = {-1.8f, 0.85f, -2.0f, 1.0f, -1.2f, 0.7f,  0.4f,
+                                             0.3f,  0.5f,  0.3f,  1.0f, -0.2f, -1.5f, 0.6f,
+                                             0.0f,  1.0f,  0.1f,  0.2f, 0.3f,  0.4f};
     for (int sections = 1; sections <= 5; ++sections) {
         SCOPED_TRACE(testing::Message() << sections << " sections");
         FpuPoleZeroCascade cascade(PoleZeroParams{0.75f, sections, coefficients.data()});

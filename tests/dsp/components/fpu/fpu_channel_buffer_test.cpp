@@ -30,8 +30,7 @@ TEST(FpuChannelBufferMix, OffsetZeroFillsTheGapBeforeIt) {
     auto buffer = makeBuffer(16);
     const int16_t samples[] = {1, 2, 3};
     buffer->mix16(samples, 1.0f, 0.0f, 3, 5);
-    EXPECT_EQ(storageOf(*buffer, 0, 9),
-              (std::vector<float>{0, 0, 0, 0, 0, 1, 2, 3, 9999.0f}));
+    EXPECT_EQ(storageOf(*buffer, 0, 9), (std::vector<float>{0, 0, 0, 0, 0, 1, 2, 3, 9999.0f}));
     EXPECT_EQ(buffer->written, 8);
 }
 
@@ -48,13 +47,29 @@ struct RampCase {
 // follows an add pass restarts the grouping at gain + added * step.
 TEST(FpuChannelBufferMix, GainStepsOncePerGroupOfFour) {
     const std::vector<RampCase> cases = {
-        {"six stored samples", {}, {1000, 1000, 1000, 1000, 1000, 1000}, 1.0f, 0.1f,
+        {"six stored samples",
+         {},
+         {1000, 1000, 1000, 1000, 1000, 1000},
+         1.0f,
+         0.1f,
          {1000, 1000, 1000, 1000, 1400, 1500}},
-        {"add three, then store five", {10, 10, 10}, {100, 100, 100, 100, 100, 100, 100, 100},
-         1.0f, 0.5f, {110, 160, 210, 250, 250, 250, 250, 450}},
-        {"add four, then store four", {10, 10, 10, 10}, {100, 100, 100, 100, 100, 100, 100, 100},
-         1.0f, 0.5f, {110, 110, 110, 110, 300, 300, 300, 300}},
-        {"falling gain", {}, {1000, 1000, 1000, 1000, 1000}, 1.0f, -0.25f,
+        {"add three, then store five",
+         {10, 10, 10},
+         {100, 100, 100, 100, 100, 100, 100, 100},
+         1.0f,
+         0.5f,
+         {110, 160, 210, 250, 250, 250, 250, 450}},
+        {"add four, then store four",
+         {10, 10, 10, 10},
+         {100, 100, 100, 100, 100, 100, 100, 100},
+         1.0f,
+         0.5f,
+         {110, 110, 110, 110, 300, 300, 300, 300}},
+        {"falling gain",
+         {},
+         {1000, 1000, 1000, 1000, 1000},
+         1.0f,
+         -0.25f,
          {1000, 1000, 1000, 1000, 0}},
     };
     for (const RampCase& c : cases) {

@@ -60,8 +60,8 @@ TEST(FpuFirFilter, MatchesTheConvolutionAcrossBlocksAndWraps) {
         const int32_t lengths[] = {1, 3, 4, 5, 17, 45, 64, 0, 1024, 2, 1023};
         std::size_t position = 0;
         for (std::size_t b = 0; position < signal.size(); ++b) {
-            const int32_t length = std::min<int32_t>(lengths[b % std::size(lengths)],
-                                                     static_cast<int32_t>(signal.size() - position));
+            const int32_t length = std::min<int32_t>(
+                lengths[b % std::size(lengths)], static_cast<int32_t>(signal.size() - position));
             fillBlock(*buffer, std::vector<float>(signal.begin() + position,
                                                   signal.begin() + position + length));
             filter.process(buffer.get(), length);
@@ -91,11 +91,9 @@ TEST(FpuFirFilter, QuietOnlyWhenTheNewestInputsAreNearSilence) {
         int32_t quiet;
     };
     const std::vector<Case> cases = {
-        {{0.5f, 0.25f, 0.25f}, 1},
-        {{0.5f, 0.25f, 0.5f}, 0},
-        {{100.0f, 0.0f, 0.0f, 0.0f}, 1},   // the large input is no longer among the newest three
-        {{100.0f, 0.0f, 0.0f}, 0},
-        {{}, 1},
+        {{0.5f, 0.25f, 0.25f}, 1},       {{0.5f, 0.25f, 0.5f}, 0},
+        {{100.0f, 0.0f, 0.0f, 0.0f}, 1},  // the large input is no longer among the newest three
+        {{100.0f, 0.0f, 0.0f}, 0},       {{}, 1},
     };
     for (const Case& c : cases) {
         FpuFirFilter filter(FirParams{coefficients.data(), 3});

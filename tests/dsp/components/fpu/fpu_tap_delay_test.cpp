@@ -154,8 +154,8 @@ TEST(FpuTapDelay, MatchesTheDelayEquationOverManyBlocks) {
     for (std::size_t b = 0; position < signal.size(); ++b) {
         const int32_t length = std::min<int32_t>(lengths[b % std::size(lengths)],
                                                  static_cast<int32_t>(signal.size() - position));
-        fillBlock(*in, std::vector<float>(signal.begin() + position,
-                                          signal.begin() + position + length));
+        fillBlock(
+            *in, std::vector<float>(signal.begin() + position, signal.begin() + position + length));
         delay.process(in.get(), out.get(), length);
         for (int32_t k = 0; k < length; ++k) {
             double expected = 0.0;

@@ -29,7 +29,9 @@ void* allocate(std::size_t size) {
 
 // Out of line, so that the compiler does not pair these frees with the operators new that call
 // the matching malloc.
-[[gnu::noinline]] void release(void* block) { std::free(block); }
+[[gnu::noinline]] void release(void* block) {
+    std::free(block);
+}
 
 }  // namespace
 

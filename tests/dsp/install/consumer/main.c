@@ -1,5 +1,5 @@
-#include <ve32.h>
 #include <stdio.h>
+#include <ve32.h>
 
 int main(void) {
     void* handle = NULL;
